@@ -1,0 +1,402 @@
+#include "app/installer.h"
+
+#include "core/logfiles.h"
+#include "core/userinterface.h"
+#include "package/packagesettings_reader.h"
+#include "package/packagearchive.h"
+#include "platform/fileversion.h"
+#include "platform/system.h"
+#include "platform/trash.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace tivra {
+
+PageText pageText(Page page)
+{
+    switch (page) {
+    case tsIntro:
+        return {QStringLiteral("Atualização do Tivra*"), QStringLiteral("Bem vindo à ferramenta de atualização do Tivra*")};
+    case tsChangeLog:
+        return {QStringLiteral("Atualizações do Pacote"),
+                QStringLiteral("Veja abaixo todas as funcionalidades incluídas nessa atualização.")};
+    case tsDiretorios:
+        return {QStringLiteral("Diretórios de Arquivos"),
+                QStringLiteral("Configure os diretórios de destino dos arquivos binários, backup e log.")};
+    case tsCatalogo:
+        return {QStringLiteral("Catálogo de Tabelas e Componentes"),
+                QStringLiteral("Veja abaixo as tabelas e componentes de catálogo que serão atualizados.")};
+    case tsScripts:
+        return {QStringLiteral("Banco de Dados"),
+                QStringLiteral("Informe os dados para conexão aos bancos que serão atualizados.")};
+    case tsCheck:
+        return {QStringLiteral("Permissões"),
+                QStringLiteral("Verifique abaixo se todas as condições foram aprovadas antes de continuar com a "
+                               "atualização.")};
+    case tsFinalizar:
+        return {QStringLiteral("Preparação para execução"),
+                QStringLiteral("Confirme os dados abaixo antes de prosseguir com a atualização.")};
+    case tsLog:
+        return {QStringLiteral("Atualizando..."), QStringLiteral("Aguarde enquanto o seu sistema é atualizado.")};
+    case PageCount: break;
+    }
+    return {};
+}
+
+QStringList statusFilterEntries()
+{
+    return {QStringLiteral("Todos Procedimentos"), QStringLiteral("Executados com Sucesso"),
+            QStringLiteral("Executados com Erro"), QStringLiteral("Procedimentos Ignorados")};
+}
+
+namespace {
+using F = MemTable::Field;
+using T = MemTable::Type;
+
+std::vector<F> catalogoFields()
+{
+    return {{"ID", T::AutoInc, 0}, {"NOME_TABELA", T::Text, 50}, {"DESCR_TAB_ESTRUTURADA", T::Text, 200},
+            {"COD_TAB_EST", T::Integer, 0}, {"ID_TABELA", T::Integer, 0}};
+}
+
+std::vector<F> dbsFields()
+{
+    return {{"ALIAS", T::Text, 100},  {"DESCRICAO", T::Text, 100}, {"LOGIN", T::Text, 30},
+            {"PASSWORD", T::Text, 50}, {"IMAGE", T::Integer, 0},    {"VENDOR", T::Text, 10},
+            {"DBHOST", T::Text, 20},   {"PORTA", T::Integer, 0},    {"ID", T::AutoInc, 0},
+            {"MAX_PACK_COMPLETE", T::Integer, 0}};
+}
+
+std::vector<F> checksFields()
+{
+    return {{"ID", T::AutoInc, 0}, {"ETAPA", T::Text, 100}, {"DETALHES", T::Text, 200}, {"APROVADO", T::Text, 1},
+            {"STATUS", T::Text, 100}};
+}
+}  // namespace
+
+Installer::Installer(UserInterface &ui, const BuildSettings &build, QObject *parent)
+    : QObject(parent),
+      session(ui, build),
+      cdsCatalogo(QStringLiteral("cdsCatalogo"), catalogoFields()),
+      cdsDbs(QStringLiteral("cdsDbs"), dbsFields()),
+      cdsChecks(QStringLiteral("cdsChecks"), checksFields()),
+      cdsColumnsTarget(QStringLiteral("cdsColumnsTarget"), {}),
+      cdsPrimaryKeyTarget(QStringLiteral("cdsPrimaryKeyTarget"), {}),
+      cdsUniqueKeyTarget(QStringLiteral("cdsUniqueKeyTarget"), {}),
+      cdsChecksTarget(QStringLiteral("cdsChecksTarget"), {}),
+      cdsReferencesTarget(QStringLiteral("cdsReferencesTarget"), {}),
+      cdsIndexTarget(QStringLiteral("cdsIndexTarget"), {}),
+      statusGrid(&session.status, StatusLog::ColGroup),
+      checksGrid(&cdsChecks, 1 /* ETAPA */)
+{
+    connect(&session.status, &StatusLog::expandAllRequested, &statusGrid, &GroupedModel::expandAll);
+    btAvancar.caption = QStringLiteral("&Avançar");
+    btVoltar.caption = QStringLiteral("&Voltar");
+    btConcluir.caption = QStringLiteral("&Finalizar");
+    btLog.caption = QStringLiteral("&Log Parcial");
+    btAtualizacoes.caption = QStringLiteral("Atualizar &Pacotes");
+    btSyncSvr.caption = QStringLiteral("&Sincronizar Servidores");
+    btInstallNewPack.caption = QStringLiteral("Tela Inicial");
+    btSyncSvrFinal.caption = QStringLiteral("&Sincronizar Servidores");
+    btManual.visible = false;
+}
+
+Installer::~Installer() = default;
+
+void Installer::FormCreate()
+{
+    // 1. Chain flags.
+    session.continueChain = false;
+    session.downloadPending = false;
+    // 2-3. The session's lists and the tables exist empty from construction.
+    session.status.clearLogText();
+    session.logbook.clear();
+    // 4.
+    ConfigInicial();
+    // 5. The self-update check, unless "/noupdate".
+    if (!platform::ExistParametro(QStringLiteral("/noupdate")) && selfUpdateCheck)
+        selfUpdateCheck(*this);
+    // 6.
+    session.darnuMode = platform::ExistParametro(QStringLiteral("/darnu"));
+}
+
+void Installer::FormShow()
+{
+    // The side windows' tables are created by their windows when they exist.
+}
+
+bool Installer::FormClose()
+{
+    const auto answer = session.ui.messageBox({QStringLiteral("Encerrar Atualizador"),
+                                               QStringLiteral("Confirma a saída da ferramenta de Atualização?"),
+                                               UserInterface::Icon::Question, UserInterface::Yes | UserInterface::No,
+                                               UserInterface::Yes});
+    return answer == UserInterface::Yes;
+}
+
+void Installer::FormDestroy()
+{
+    session.status.clearLogText();
+    session.logbook.clear();
+    session.package = PackageSettings{};
+}
+
+void Installer::ConfigInicial()
+{
+    // 1. Final-page buttons hidden.
+    btSyncSvrFinal.visible = false;
+    btInstallNewPack.visible = false;
+    // 2. The logo comes back.
+    topImage = TopImage::Logo;
+    // 3. Lists of the session.
+    session.status.clearLogText();
+    session.package.binaryToCopy.clear();
+    session.package.dependenciasDB2.clear();
+    session.package.dependenciasOracle.clear();
+    session.package.dependenciasMSSQL.clear();
+    session.package.tableSpaces.clear();
+    // 4. The busy animation is a resource of the GUI.
+    // 5-6. Folders.
+    session.installerDirectory = platform::installerDirectory();
+    session.workingFolder = session.installerDirectory + QStringLiteral("tmp");
+    // 7. The tablespace window's tables are emptied by that window when it exists.
+    // 8. Tables, summary, directory fields, backup box.
+    cdsCatalogo.clear();
+    session.status.clearRows();
+    cdsDbs.clear();
+    cdsChecks.clear();
+    mFinalizar.clear();
+    session.pathAppTivra.clear();
+    session.pathBackup.clear();
+    session.pathLog.clear();
+    session.ignoreBackup = true;
+    // 9. Package settings.
+    LoadIniConfig(session);
+    btManual.visible = session.manualButtonVisible;
+    btManual.caption = session.manualButtonCaption;
+    // 10. New logbook.
+    PreparaManualBordo(session);
+    // 11. First page.
+    activePage = tsIntro;
+    ChangePage(true);
+    // 12. Working folder removed, failures ignored.
+    removeWorkingFolder(session);
+    // 13.
+    session.ui.processEvents();
+    // 14.
+    UpdateStatus(QStringLiteral("Atualizador Inicializado\r\n") + QString(72, QLatin1Char('-')), true, QString(),
+                 ImageSuccess, false);
+    Q_EMIT changed();
+}
+
+void Installer::SetTitulo()
+{
+    if (ownVersionText.isEmpty())
+        ownVersionText = platform::fileVersionText(QCoreApplication::instance()
+                                                       ? QCoreApplication::applicationFilePath()
+                                                       : QString());
+    caption = QStringLiteral("Instalador Tivra* v") + ownVersionText;
+    if (!session.package.versaoPacote.isEmpty())
+        caption += QStringLiteral(" - Pacote [") + session.package.versaoPacote + QLatin1Char(']');
+    header = pageText(activePage);
+    Q_EMIT changed();
+}
+
+void Installer::setButtonsForPage()
+{
+    btAvancar.caption = QStringLiteral("&Avançar");
+    btVoltar.caption = QStringLiteral("&Voltar");
+    btConcluir.caption = QStringLiteral("&Finalizar");
+    btConcluir.visible = false;
+    btAtualizacoes.visible = activePage == tsIntro;
+    btSyncSvr.visible = activePage == tsIntro;
+    btAvancar.visible = activePage != tsLog;
+    btVoltar.visible = activePage != tsLog;
+    btLog.visible = activePage > tsCatalogo;
+}
+
+void Installer::ChangePage(bool forward)
+{
+    Q_UNUSED(forward);
+    SetTitulo();
+    setButtonsForPage();
+    switch (activePage) {
+    case tsIntro:
+        btVoltar.caption = QStringLiteral("&Cancelar");
+        break;
+    default:
+        break;
+    }
+    Q_EMIT changed();
+}
+
+void Installer::ShowAnimate(bool on)
+{
+    busy = on;
+    session.ui.showBusy(on);
+    if (activePage == tsLog)
+        logControlsEnabled = !on;
+    Q_EMIT changed();
+    session.ui.processEvents();
+}
+
+void Installer::cbFiltroProcChange(int index)
+{
+    if (index < 0 || index > 3)
+        index = 0;
+    filterIndex = index;
+    session.status.setFilter(index, index != 0);
+    if (expandEtapas)
+        statusGrid.expandAll();
+    Q_EMIT changed();
+}
+
+void Installer::cbExpandirRecolherClick(bool checked)
+{
+    expandEtapas = checked;
+    if (checked)
+        statusGrid.expandAll();
+    else
+        statusGrid.collapseAll();
+    Q_EMIT changed();
+}
+
+void Installer::btLogClick()
+{
+    session.ui.showText(QStringLiteral("Log Parcial de Atualização"), session.status.logText().join(QStringLiteral("\r\n")),
+                        true);
+}
+
+}  // namespace tivra
+
+namespace tivra {
+
+void Installer::NextPage()
+{
+    if (!CheckNextPage())
+        return;
+    if (activePage + 1 >= PageCount)
+        return;
+    activePage = Page(activePage + 1);
+    ChangePage(true);
+}
+
+void Installer::PreviousPage()
+{
+    if (activePage == tsIntro) {
+        Q_EMIT closeRequested();
+        return;
+    }
+    activePage = Page(activePage - 1);
+    ChangePage(false);
+}
+
+bool Installer::CheckNextPage()
+{
+    auto &ui = session.ui;
+    switch (activePage) {
+    case tsIntro:
+        if (!QFileInfo::exists(session.installerDirectory + QStringLiteral("Update.pack"))) {
+            ui.warning(QStringLiteral("Arquivo não encontrado"),
+                       QStringLiteral("Nenhum pacote de atualização foi encontrado. Utilize o botão \"Atualizar "
+                                      "Pacotes\" para baixar um novo."));
+            return false;
+        }
+        return true;
+    case tsDiretorios:
+        if (session.pathAppTivra.trimmed().isEmpty()) {
+            ui.information(QStringLiteral("Caminho AppTivra"),
+                           QStringLiteral("Informe o caminho para atualização dos arquivos binários (AppTivra)!"));
+            return false;
+        }
+        if (session.pathBackup.trimmed().isEmpty()) {
+            ui.information(QStringLiteral("Backup"), QStringLiteral("Informe o caminho para geração dos arquivos de backup!"));
+            return false;
+        }
+        if (session.pathLog.trimmed().isEmpty()) {
+            ui.information(QStringLiteral("Logs"), QStringLiteral("Informe o caminho para geração dos arquivos de log!"));
+            return false;
+        }
+        return true;
+    default:
+        return true;
+    }
+}
+
+void Installer::btManualClick()
+{
+    const QString manual = session.installerDirectory + QStringLiteral("Manual.pdf");
+    if (QFileInfo::exists(manual)) {
+        platform::openDocument(manual);
+        return;
+    }
+    session.ui.warning(QStringLiteral("Autenticação"),
+                       QStringLiteral("Arquivo \"Manual.pdf\" não encontrado na pasta ") + session.installerDirectory);
+}
+
+void Installer::btDirAppTivraClick()
+{
+    const QString folder = session.ui.chooseFolder(QStringLiteral("Selecione o diretório para atualização dos binários"),
+                                                   session.pathAppTivra);
+    if (folder.isEmpty())
+        return;
+    if (!QFileInfo::exists(joinPath(joinPath(folder, QStringLiteral("Executaveis")), QStringLiteral("Versoes.ini")))) {
+        session.ui.warning(QStringLiteral("Diretório inválido"),
+                           QStringLiteral("Diretório selecionado não é válido. Informe aqui o diretório \"AppTivra\"."));
+        return;
+    }
+    session.pathAppTivra = folder;
+    UpdateStatus(QStringLiteral("Diretório \"") + folder + QStringLiteral("\" selecionado para atualização dos binários."),
+                 true, QString(), ImageSuccess, false);
+    Q_EMIT changed();
+}
+
+void Installer::btDirBackupClick()
+{
+    const QString folder = session.ui.chooseFolder(QStringLiteral("Selecione um diretório para Backup"), session.pathBackup);
+    if (folder.isEmpty())
+        return;
+    session.pathBackup = folder;
+    UpdateStatus(QStringLiteral("Diretório \"") + folder + QStringLiteral("\" selecionado para destino dos Backups."), true,
+                 QString(), ImageSuccess, false);
+    Q_EMIT changed();
+}
+
+void Installer::btPathLogClick()
+{
+    const QString folder = session.ui.chooseFolder(QStringLiteral("Selecione um diretório para geração do Log"), session.pathLog);
+    if (folder.isEmpty())
+        return;
+    session.pathLog = folder;
+    UpdateStatus(QStringLiteral("Diretório \"") + folder + QStringLiteral("\" selecionado para destino dos Logs."), true,
+                 QString(), ImageSuccess, false);
+    Q_EMIT changed();
+}
+
+void Installer::btCheckClick()
+{
+    ChangePage(true);
+}
+
+void Installer::btAtualizacoesClick() {}
+void Installer::btSyncSvrClick() {}
+void Installer::btSyncSvrFinalClick() {}
+void Installer::ctrlEPressed() {}
+
+void Installer::btInstallNewPackClick()
+{
+    session.status.clearLogText();
+    session.logbook.clear();
+    PackageSettings &p = session.package;
+    for (QStringList *list : {&p.componentes, &p.scriptOracle, &p.scriptDB2, &p.scriptMSSQL, &p.binaryToCopy,
+                              &p.dependenciasDB2, &p.dependenciasOracle, &p.dependenciasMSSQL, &p.tableSpaces})
+        list->clear();
+    cdsCatalogo.clear();
+    session.status.clearRows();
+    cdsDbs.clear();
+    cdsChecks.clear();
+    ConfigInicial();
+}
+
+}  // namespace tivra

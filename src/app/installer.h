@@ -1,0 +1,132 @@
+// The main window's behaviour without widgets: the installer session, the wizard's pages and
+// buttons, the in-memory tables behind the grids, and the operations of the main window
+// (FormCreate, ConfigInicial, FormClose, ChangePage, UpdateStatus...). The GUI renders this
+// state and forwards clicks; tests and the unattended mode drive it directly.
+#pragma once
+
+#include "core/groupedmodel.h"
+#include "core/memtable.h"
+#include "core/session.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace tivra {
+
+// Pages of the wizard, in their fixed order.
+enum Page { tsIntro = 0, tsChangeLog, tsDiretorios, tsCatalogo, tsScripts, tsCheck, tsFinalizar, tsLog, PageCount };
+
+struct PageText {
+    QString title;     // lbTitulo
+    QString subtitle;  // lbComentario
+};
+// Title and subtitle of each page.
+PageText pageText(Page page);
+
+struct ButtonState {
+    QString caption;
+    bool visible = true;
+    bool enabled = true;
+};
+
+// The picture at the top right of the main window.
+enum class TopImage { Logo, Package, Success, Warning, Error };
+
+// Entries of the status filter cbFiltroProc, in order (index = image code filtered).
+QStringList statusFilterEntries();
+
+class Installer : public QObject {
+    Q_OBJECT
+public:
+    explicit Installer(UserInterface &ui, const BuildSettings &build = BuildSettings::compiled(),
+                       QObject *parent = nullptr);
+    ~Installer() override;
+
+    InstallerSession session;
+
+    // In-memory tables owned by the main window.
+    MemTable cdsCatalogo;
+    MemTable cdsDbs;
+    MemTable cdsChecks;
+    MemTable cdsColumnsTarget;
+    MemTable cdsPrimaryKeyTarget;
+    MemTable cdsUniqueKeyTarget;
+    MemTable cdsChecksTarget;
+    MemTable cdsReferencesTarget;
+    MemTable cdsIndexTarget;
+
+    // The grids: the status log grouped by stage, the checks list grouped by ETAPA.
+    GroupedModel statusGrid;
+    GroupedModel checksGrid;
+
+    // Window state rendered by the GUI.
+    QString caption;
+    PageText header;  // lbTitulo, lbComentario
+    Page activePage = tsIntro;
+    TopImage topImage = TopImage::Logo;
+    bool busy = false;
+    ButtonState btAvancar, btVoltar, btConcluir, btLog, btAtualizacoes, btSyncSvr, btInstallNewPack, btSyncSvrFinal,
+        btManual;
+    int filterIndex = 0;        // cbFiltroProc
+    bool expandEtapas = true;   // cbExpandirRecolher
+    bool logControlsEnabled = true;  // filter, expand box and "&Log Parcial" while on the log page
+    QString mFinalizar;
+
+    // The file version text of the running program, shown in the caption.
+    QString ownVersionText;
+
+    // Operations of the main window.
+    void FormCreate();
+    void FormShow();
+    // Asks "Encerrar Atualizador"; true when the window may close.
+    bool FormClose();
+    void FormDestroy();
+    void ConfigInicial();
+    void SetTitulo();
+    void ChangePage(bool forward);
+    void ShowAnimate(bool on);
+    void NextPage();
+    void PreviousPage();
+    // Whether the active page may be left forwards; shows the reason when not.
+    bool CheckNextPage();
+
+    // Buttons.
+    void btManualClick();
+    void btDirAppTivraClick();
+    void btDirBackupClick();
+    void btPathLogClick();
+    void btCheckClick();
+    void btAtualizacoesClick();
+    void btSyncSvrClick();
+    void btSyncSvrFinalClick();
+    // "Tela Inicial": a fresh session on the first page.
+    void btInstallNewPackClick();
+    void ctrlEPressed();
+
+    // Log page controls.
+    void cbFiltroProcChange(int index);
+    void cbExpandirRecolherClick(bool checked);
+    // The partial log window ("&Log Parcial", double clicks on the grids).
+    void btLogClick();
+
+    void UpdateStatus(const QString &message, bool writeToLog, const QString &stage, int image, bool addRow)
+    {
+        session.UpdateStatus(message, writeToLog, stage, image, addRow);
+    }
+
+    // Step 5 of FormCreate: the installer self-update check. Empty until it is built.
+    std::function<void(Installer &)> selfUpdateCheck;
+
+Q_SIGNALS:
+    // Something of the window state changed: the GUI re-reads it.
+    void changed();
+    // The main window should close (it asks FormClose first).
+    void closeRequested();
+
+private:
+    void setButtonsForPage();
+};
+
+}  // namespace tivra

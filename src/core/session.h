@@ -1,0 +1,56 @@
+// The installer session: the process-wide state of one installation, owned by the main window.
+#pragma once
+
+#include "core/buildsettings.h"
+#include "core/packagesettings.h"
+#include "core/statuslog.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace tivra {
+
+class UserInterface;
+
+struct InstallerSession {
+    explicit InstallerSession(UserInterface &ui, const BuildSettings &build = BuildSettings::compiled())
+        : ui(ui), build(build)
+    {
+        status.setUserInterface(&ui);
+    }
+    InstallerSession(const InstallerSession &) = delete;
+    InstallerSession &operator=(const InstallerSession &) = delete;
+
+    UserInterface &ui;
+    const BuildSettings &build;
+
+    QString installerDirectory;  // folder of the executable, with a trailing separator
+    QString workingFolder;       // installerDirectory + "tmp"
+    PackageSettings package;
+    QString customerCode;
+    QStringList logbook;  // Manual de Bordo
+    StatusLog status;     // cdsStatus, the log text and the last status image
+    bool darnuMode = false;
+    bool continueChain = false;
+    bool downloadPending = false;
+
+    // The directory fields of the directories page.
+    QString pathAppTivra;
+    QString pathBackup;
+    QString pathLog;
+    bool ignoreBackup = true;  // cbIgnoreBackup
+
+    // What the package shows on the first pages: the change-log text (mChangeLog) and the manual
+    // button (btManual).
+    QString changeLog;
+    bool manualButtonVisible = false;
+    QString manualButtonCaption;
+
+    // UpdateStatus of the session's status log.
+    void UpdateStatus(const QString &message, bool writeToLog, const QString &stage, int image, bool addRow)
+    {
+        status.UpdateStatus(message, writeToLog, stage, image, addRow);
+    }
+};
+
+}  // namespace tivra

@@ -1,0 +1,32 @@
+// The widget implementation of the user-interface seam.
+#pragma once
+
+#include "core/userinterface.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+namespace tivra::gui {
+
+class QtUserInterface : public UserInterface {
+public:
+    // parent: the window that owns the boxes (may change once the main window exists).
+    void setParentWindow(QWidget *parent) { m_parent = parent; }
+    // Called by showBusy so the main window can play or stop its animation.
+    void setBusyHandler(std::function<void(bool)> handler) { m_busyHandler = std::move(handler); }
+
+    Button messageBox(const MessageBox &box) override;
+    QString chooseFolder(const QString &title, const QString &startFolder) override;
+    QString chooseOpenFile(const QString &title, const QString &filter, const QString &startFolder) override;
+    QString chooseSaveFile(const QString &title, const QString &filter, const QString &startFolder) override;
+    void showText(const QString &title, const QString &text, bool fixedFont) override;
+    void showBusy(bool on) override;
+    void processEvents() override;
+
+private:
+    QPointer<QWidget> m_parent;
+    std::function<void(bool)> m_busyHandler;
+};
+
+}  // namespace tivra::gui

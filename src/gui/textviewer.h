@@ -1,0 +1,20 @@
+// A modal read-only text window: the partial log ("Log Parcial de Atualização") and the scripts.
+#pragma once
+
+#include <QDialog>
+
+class QPlainTextEdit;
+
+namespace tivra::gui {
+
+class TextViewer : public QDialog {
+    Q_OBJECT
+public:
+    TextViewer(const QString &title, const QString &text, bool fixedFont, QWidget *parent = nullptr);
+    QPlainTextEdit *editor() const { return m_editor; }
+
+private:
+    QPlainTextEdit *m_editor;
+};
+
+}  // namespace tivra::gui

@@ -1,0 +1,25 @@
+// File version text of the product: the four numbers of a file's fixed file version
+// ("2.4.107.0"), or its last-modification date as "yyyy-mm-dd" when it has no version resource,
+// or empty text for a missing file.
+#pragma once
+
+#include "platform/pe.h"
+
+#include <QString>
+#include <optional>
+
+namespace tivra::platform {
+
+// Empty for a missing file (or a folder); "a.b.c.d" for a file with a fixed file version;
+// otherwise the file's last-modification date in local time as "yyyy-MM-dd".
+QString fileVersionText(const QString &path);
+
+// The fixed file version of a file's version resource (the Windows version API on Windows; the
+// PE reader elsewhere, whatever the file's extension), or nothing.
+std::optional<PeFileVersion> fixedFileVersion(const QString &path);
+
+// Version number of a version text: every "." and "-" removed, read as a decimal integer;
+// 0 for non-numbers and for values beyond the signed 32-bit range.
+qint64 fileVersionNumber(const QString &versionText);
+
+}  // namespace tivra::platform

@@ -1,0 +1,31 @@
+// Process and machine services.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tivra::platform {
+
+// Folder of the running executable, with a trailing native separator.
+QString installerDirectory();
+
+// The command-line arguments without the program name.
+QStringList commandLineArguments();
+// Overrides the arguments (tests; the program sets them from main()).
+void setCommandLineArguments(const QStringList &arguments);
+
+// True when one of the arguments equals the switch exactly (case-sensitive, whole argument).
+bool ExistParametro(const QString &switchText);
+
+// Computer name: the NetBIOS name on Windows; elsewhere the host name, at most 15 characters,
+// upper case.
+QString computerName();
+
+// The Windows system folder (GetSystemDirectory); elsewhere the folder named by
+// TIVRA_SYSTEM_DIR. Empty when it cannot be determined.
+QString systemDirectory();
+
+// Opens a document with the desktop's associated program. Returns false on failure.
+bool openDocument(const QString &path);
+
+}  // namespace tivra::platform
