@@ -23,7 +23,7 @@ int MemTable::requireField(const QString &name) const
 {
     const int column = fieldIndex(name);
     if (column < 0)
-        throw std::invalid_argument(("field " + name + " not found in " + m_name).toStdString());
+        throw std::invalid_argument(QString(QStringLiteral("field ") + name + QStringLiteral(" not found in ") + m_name).toStdString());
     return column;
 }
 
@@ -72,7 +72,7 @@ void MemTable::setValue(int row, const QString &field, const QVariant &value)
 {
     const int column = requireField(field);
     if (row < 0 || row >= count())
-        throw std::out_of_range(("row out of range in " + m_name).toStdString());
+        throw std::out_of_range(QString(QStringLiteral("row out of range in ") + m_name).toStdString());
     m_rows[size_t(row)][column] = stored(column, value);
     const QModelIndex changed = index(row, column);
     Q_EMIT dataChanged(changed, changed);
@@ -82,7 +82,7 @@ QVariant MemTable::value(int row, const QString &field) const
 {
     const int column = requireField(field);
     if (row < 0 || row >= count())
-        throw std::out_of_range(("row out of range in " + m_name).toStdString());
+        throw std::out_of_range(QString(QStringLiteral("row out of range in ") + m_name).toStdString());
     return m_rows[size_t(row)][column];
 }
 
