@@ -2,7 +2,7 @@
 
 #include "core/logfiles.h"
 #include "core/userinterface.h"
-#include "package/packagesettings_reader.h"
+#include "package/packageconfig.h"
 #include "package/packagearchive.h"
 #include "platform/fileversion.h"
 #include "platform/system.h"
@@ -158,7 +158,8 @@ void Installer::ConfigInicial()
     session.package.tableSpaces.clear();
     // 4. The busy animation is a resource of the GUI.
     // 5-6. Folders.
-    session.installerDirectory = platform::installerDirectory();
+    session.installerDirectory =
+        installerDirectoryOverride.isEmpty() ? platform::installerDirectory() : installerDirectoryOverride;
     session.workingFolder = session.installerDirectory + QStringLiteral("tmp");
     // 7. The tablespace window's tables are emptied by that window when it exists.
     // 8. Tables, summary, directory fields, backup box.

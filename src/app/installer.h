@@ -76,6 +76,8 @@ public:
 
     // The file version text of the running program, shown in the caption.
     QString ownVersionText;
+    // Tests place the installer elsewhere than beside the test program.
+    QString installerDirectoryOverride;
 
     // Operations of the main window.
     void FormCreate();

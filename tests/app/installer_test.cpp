@@ -1,0 +1,197 @@
+#include "app/installer.h"
+#include "platform/system.h"
+#include "support/scriptedui.h"
+#include "support/testsite.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace tivra;
+using testsupport::ScriptedUserInterface;
+
+namespace {
+class InstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::setCommandLineArguments({"/noupdate"});
+        installer.installerDirectoryOverride = site.installerDirectory();
+    }
+    void TearDown() override { platform::setCommandLineArguments({}); }
+
+    testsupport::TestSite site;
+    ScriptedUserInterface ui;
+    Installer installer{ui};
+};
+}  // namespace
+
+TEST_F(InstallerTest, StartsOnTheFirstPageWithItsTitlesAndButtons)
+{
+    installer.FormCreate();
+    EXPECT_EQ(installer.activePage, tsIntro);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Atualização do Tivra*"));
+    EXPECT_EQ(installer.header.subtitle, QStringLiteral("Bem vindo à ferramenta de atualização do Tivra*"));
+    EXPECT_TRUE(installer.caption.startsWith(QStringLiteral("Instalador Tivra* v")));
+    EXPECT_FALSE(installer.ownVersionText.isEmpty());
+    EXPECT_EQ(installer.btVoltar.caption, QStringLiteral("&Cancelar"));
+    EXPECT_EQ(installer.btAvancar.caption, QStringLiteral("&Avançar"));
+    EXPECT_TRUE(installer.btAvancar.visible);
+    EXPECT_FALSE(installer.btConcluir.visible);
+    EXPECT_TRUE(installer.btAtualizacoes.visible);
+    EXPECT_TRUE(installer.btSyncSvr.visible);
+    EXPECT_FALSE(installer.btLog.visible);
+    EXPECT_FALSE(installer.btInstallNewPack.visible);
+    EXPECT_FALSE(installer.btManual.visible);
+    EXPECT_TRUE(installer.session.ignoreBackup);
+    EXPECT_FALSE(installer.session.darnuMode);
+    EXPECT_EQ(installer.session.installerDirectory, site.installerDirectory());
+    EXPECT_EQ(installer.session.workingFolder, site.installerDirectory() + "tmp");
+    // The only log item is the start line; the logbook has its five heading items.
+    ASSERT_EQ(installer.session.status.logText().size(), 1);
+    EXPECT_TRUE(installer.session.status.logText()[0].endsWith(
+        QStringLiteral("- Atualizador Inicializado\r\n") + QString(72, QLatin1Char('-'))));
+    ASSERT_EQ(installer.session.logbook.size(), 5);
+    EXPECT_EQ(installer.session.logbook[2], QStringLiteral("- Versão do Pacote de Atualização: 0.0.001"));
+    EXPECT_EQ(installer.session.status.rowCount(), 0);
+}
+
+TEST_F(InstallerTest, ConfigInicialRemovesALeftOverWorkingFolderAndResetsTheSession)
+{
+    qputenv("XDG_DATA_HOME", QByteArray(site.root().toUtf8() + "/xdg"));
+    installer.FormCreate();
+    QDir().mkpath(installer.session.workingFolder + "/sub");
+    installer.UpdateStatus("linha", true, "01. Backup", ImageIgnored, true);
+    installer.session.pathAppTivra = "x";
+    installer.session.ignoreBackup = false;
+    installer.cdsChecks.append({{"ETAPA", "Permissão de Escrita"}});
+    installer.mFinalizar = "resumo";
+
+    installer.ConfigInicial();
+    EXPECT_FALSE(QFileInfo::exists(installer.session.workingFolder));
+    EXPECT_EQ(installer.session.status.rowCount(), 0);
+    EXPECT_EQ(installer.session.status.logText().size(), 1);
+    EXPECT_TRUE(installer.cdsChecks.isEmpty());
+    EXPECT_TRUE(installer.session.pathAppTivra.isEmpty());
+    EXPECT_TRUE(installer.session.ignoreBackup);
+    EXPECT_TRUE(installer.mFinalizar.isEmpty());
+    // The last status image is not reset.
+    EXPECT_EQ(installer.session.status.lastStatusImage(), ImageIgnored);
+}
+
+TEST_F(InstallerTest, ClosingAsksAndOnlyYesCloses)
+{
+    installer.FormCreate();
+    ui.answerNext(UserInterface::No);
+    EXPECT_FALSE(installer.FormClose());
+    ui.answerNext(UserInterface::Yes);
+    EXPECT_TRUE(installer.FormClose());
+    ui.answerNext(UserInterface::Cancel);
+    EXPECT_FALSE(installer.FormClose());
+    ASSERT_EQ(ui.boxes().size(), 3u);
+    const auto &box = ui.boxes()[0].box;
+    EXPECT_EQ(box.caption, QStringLiteral("Encerrar Atualizador"));
+    EXPECT_EQ(box.text, QStringLiteral("Confirma a saída da ferramenta de Atualização?"));
+    EXPECT_EQ(box.icon, UserInterface::Icon::Question);
+    EXPECT_EQ(box.buttons, UserInterface::Yes | UserInterface::No);
+    // Answering No leaves the wizard where it was.
+    EXPECT_EQ(installer.activePage, tsIntro);
+}
+
+TEST_F(InstallerTest, SwitchesAreMatchedExactly)
+{
+    int checks = 0;
+    installer.selfUpdateCheck = [&](Installer &) { ++checks; };
+
+    platform::setCommandLineArguments({"/NOUPDATE", "/darnu"});
+    installer.FormCreate();
+    EXPECT_EQ(checks, 1);
+    EXPECT_TRUE(installer.session.darnuMode);
+
+    platform::setCommandLineArguments({"/noupdate", "/darnux", "/Darnu"});
+    installer.FormCreate();
+    EXPECT_EQ(checks, 1);
+    EXPECT_FALSE(installer.session.darnuMode);
+
+    platform::setCommandLineArguments({});
+    installer.FormCreate();
+    EXPECT_EQ(checks, 2);
+}
+
+TEST_F(InstallerTest, TheFirstPageCancelButtonAsksToClose)
+{
+    installer.FormCreate();
+    int closeRequests = 0;
+    QObject::connect(&installer, &Installer::closeRequested, [&] { ++closeRequests; });
+    installer.PreviousPage();
+    EXPECT_EQ(closeRequests, 1);
+}
+
+TEST_F(InstallerTest, WithoutAPackageTheFirstPageRefusesToAdvance)
+{
+    installer.FormCreate();
+    ui.answerNext(UserInterface::Ok);
+    installer.NextPage();
+    EXPECT_EQ(installer.activePage, tsIntro);
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_EQ(ui.boxes()[0].box.caption, QStringLiteral("Arquivo não encontrado"));
+    EXPECT_EQ(ui.boxes()[0].box.icon, UserInterface::Icon::Warning);
+}
+
+TEST_F(InstallerTest, LogPageControlsFilterExpandAndBusyAnimation)
+{
+    installer.FormCreate();
+    installer.UpdateStatus("a", true, "01. Backup", ImageSuccess, true);
+    installer.UpdateStatus("b", true, "01. Backup", ImageError, true);
+    installer.UpdateStatus("c", true, "", ImageIgnored, true);
+    installer.session.status.settleLastRow();
+
+    installer.cbFiltroProcChange(2);
+    EXPECT_EQ(installer.session.status.rowCount(), 1);
+    installer.cbFiltroProcChange(0);
+    EXPECT_EQ(installer.session.status.rowCount(), 3);
+    EXPECT_FALSE(installer.session.status.filterOn());
+
+    installer.cbExpandirRecolherClick(false);
+    EXPECT_EQ(installer.statusGrid.rowCount(), 2);  // two collapsed groups
+    // A new row expands every group again.
+    installer.UpdateStatus("d", true, "01. Backup", ImageSuccess, true);
+    EXPECT_EQ(installer.statusGrid.rowCount(), 6);
+
+    installer.activePage = tsLog;
+    installer.ShowAnimate(true);
+    EXPECT_TRUE(ui.busy());
+    EXPECT_FALSE(installer.logControlsEnabled);
+    installer.ShowAnimate(false);
+    EXPECT_FALSE(ui.busy());
+    EXPECT_TRUE(installer.logControlsEnabled);
+
+    installer.btLogClick();
+    ASSERT_EQ(ui.textWindows().size(), 1);
+    EXPECT_EQ(ui.textWindows()[0], QStringLiteral("Log Parcial de Atualização"));
+}
+
+TEST_F(InstallerTest, DirectoryButtonsCheckTheApplicationFolderAndLogTheChoice)
+{
+    installer.FormCreate();
+    ui.chooseNext(site.root());  // no Executaveis/Versoes.ini there
+    ui.answerNext(UserInterface::Ok);
+    installer.btDirAppTivraClick();
+    EXPECT_TRUE(installer.session.pathAppTivra.isEmpty());
+    EXPECT_EQ(ui.boxes().back().box.caption, QStringLiteral("Diretório inválido"));
+    EXPECT_EQ(ui.chooserTitles().back(), QStringLiteral("Selecione o diretório para atualização dos binários"));
+
+    site.writeVersoesIni("[Aliases]\r\n");
+    ui.chooseNext(site.appDirectory());
+    installer.btDirAppTivraClick();
+    EXPECT_EQ(installer.session.pathAppTivra, site.appDirectory());
+    EXPECT_TRUE(installer.session.status.logText().last().endsWith(
+        QStringLiteral("- Diretório \"") + site.appDirectory() + QStringLiteral("\" selecionado para atualização dos binários.")));
+
+    ui.chooseNext(QString());  // cancelled
+    installer.btDirBackupClick();
+    EXPECT_TRUE(installer.session.pathBackup.isEmpty());
+    ui.chooseNext(site.root() + "/log");
+    installer.btPathLogClick();
+    EXPECT_EQ(installer.session.pathLog, site.root() + "/log");
+    EXPECT_EQ(ui.chooserTitles().last(), QStringLiteral("Selecione um diretório para geração do Log"));
+}

@@ -1,0 +1,154 @@
+// The main window driven offscreen: what the user sees on the first page and on the log page,
+// the closing question, and screenshots of both pages for a person to look at.
+#include "gui/groupedgrid.h"
+#include "gui/tfrinstaller.h"
+#include "platform/system.h"
+#include "support/scriptedui.h"
+#include "support/testsite.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+using namespace tivra;
+
+namespace {
+// Share of pixels of an image that differ clearly from its most common colour: text drawn with a
+// working font leaves many; a missing font draws nothing or empty boxes.
+double inkShare(const QImage &image)
+{
+    if (image.isNull())
+        return 0;
+    const QRgb background = image.pixel(0, 0);
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qAbs(qGray(p) - qGray(background)) > 60)
+                ++ink;
+        }
+    }
+    return double(ink) / (image.width() * image.height());
+}
+
+void saveShot(QWidget &widget, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("TIVRA_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    widget.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+}  // namespace
+
+class TfrInstallerTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        site = std::make_unique<testsupport::TestSite>();
+        ui = std::make_unique<testsupport::ScriptedUserInterface>();
+        installer = std::make_unique<Installer>(*ui);
+        installer->installerDirectoryOverride = site->installerDirectory();
+        platform::setCommandLineArguments({QStringLiteral("/noupdate")});
+        window = std::make_unique<gui::TfrInstaller>(*installer);
+        installer->FormCreate();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void cleanup()
+    {
+        window.reset();
+        installer.reset();
+        ui.reset();
+        site.reset();
+    }
+
+    void fontsAreInstalled() { QVERIFY(!QFontDatabase::families().isEmpty()); }
+
+    void firstPageShowsTitlesAndRendersText()
+    {
+        QCOMPARE(window->pages()->currentIndex(), int(tsIntro));
+        QCOMPARE(window->lbTitulo()->text(), QStringLiteral("Atualização do Tivra*"));
+        QCOMPARE(window->lbComentario()->text(), QStringLiteral("Bem vindo à ferramenta de atualização do Tivra*"));
+        QVERIFY(window->windowTitle().startsWith(QStringLiteral("Instalador Tivra* v")));
+        QCOMPARE(window->btVoltar()->text(), QStringLiteral("&Cancelar"));
+        QVERIFY(window->btAvancar()->isVisible());
+        const QImage title = window->lbTitulo()->grab().toImage();
+        QVERIFY2(inkShare(title) > 0.01, "the title label shows no text: are fonts installed?");
+        saveShot(*window, QStringLiteral("01-intro"));
+    }
+
+    void closingAsksAndNoKeepsTheWindow()
+    {
+        ui->answerNext(UserInterface::No);
+        window->close();
+        QVERIFY(window->isVisible());
+        QCOMPARE(ui->boxes().size(), size_t(1));
+        QCOMPARE(ui->boxes()[0].box.caption, QStringLiteral("Encerrar Atualizador"));
+        ui->answerNext(UserInterface::Yes);
+        window->close();
+        QVERIFY(!window->isVisible());
+    }
+
+    void logPageShowsGroupedRowsWithPictures()
+    {
+        installer->activePage = tsLog;
+        installer->ChangePage(true);
+        auto &in = *installer;
+        in.UpdateStatus(QStringLiteral("Etapa de Backup ignorada pelo usuário."), true, QStringLiteral("01. Backup"),
+                        ImageIgnored, true);
+        in.UpdateStatus(QStringLiteral("Preparando o pacote para atualização..."), true,
+                        QStringLiteral("02. Preparação do Pacote"), ImageSuccess, true);
+        in.UpdateStatus(QStringLiteral("     Arquivos extraídos com sucesso!"), true,
+                        QStringLiteral("02. Preparação do Pacote"), ImageSuccess, true);
+        in.UpdateStatus(QStringLiteral("Não foi possível copiar o arquivo \"/opt/Sistema/AppTivra/Producao/Bin/"
+                                       "Brenok.dll\" para o destino porque ele está em uso por outro processo; a "
+                                       "cópia dos binários foi interrompida e as etapas seguintes não serão "
+                                       "executadas."),
+                        true, QStringLiteral("04. Arquivos Binários"), ImageError, true);
+        in.UpdateStatus(QStringLiteral("pkBrelum"), true, QStringLiteral("03. Desligando Pacotes COM"), ImageSuccess,
+                        true);
+        in.UpdateStatus(QStringLiteral("Linha sem etapa"), true, QString(), ImageSuccess, true);
+        in.session.status.settleLastRow();
+        QCOMPARE(window->pages()->currentIndex(), int(tsLog));
+        QCOMPARE(window->lbTitulo()->text(), QStringLiteral("Atualizando..."));
+        QVERIFY(!window->btAvancar()->isVisible());
+        // 5 groups + 6 rows, the empty stage first.
+        auto *grid = window->qgStatus();
+        QCOMPARE(grid->model()->rowCount(), 11);
+        QVERIFY(grid->groupedModel()->isGroupHeader(0));
+        QCOMPARE(grid->groupedModel()->groupText(0), QString());
+        QCOMPARE(grid->groupedModel()->groupText(2), QStringLiteral("01. Backup"));
+        // The long error row takes more than one line, at most three.
+        const int errorRow = grid->groupedModel()->rowOfSource(3);
+        QVERIFY(grid->rowHeight(errorRow) > grid->rowHeight(errorRow - 1) + 4);
+        QVERIFY(grid->rowHeight(errorRow) <= 3 * grid->fontMetrics().lineSpacing() + 8);
+        QCOMPARE(window->cbFiltroProc()->count(), 4);
+        QCOMPARE(window->cbFiltroProc()->itemText(2), QStringLiteral("Executados com Erro"));
+        QTest::qWait(50);
+        QVERIFY(inkShare(grid->grab().toImage()) > 0.01);
+        saveShot(*window, QStringLiteral("08-log"));
+
+        // Collapsing through the expand box hides the rows, the filter narrows them.
+        window->cbExpandirRecolher()->click();
+        QCOMPARE(grid->model()->rowCount(), 5);
+        window->cbExpandirRecolher()->click();
+        installer->cbFiltroProcChange(2);
+        QCOMPARE(grid->model()->rowCount(), 2);
+    }
+
+private:
+    std::unique_ptr<testsupport::TestSite> site;
+    std::unique_ptr<testsupport::ScriptedUserInterface> ui;
+    std::unique_ptr<Installer> installer;
+    std::unique_ptr<gui::TfrInstaller> window;
+};
+
+QTEST_MAIN(TfrInstallerTest)
+#include "tfrinstaller_test.moc"
