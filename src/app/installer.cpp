@@ -232,6 +232,18 @@ void Installer::ChangePage(bool forward)
     Q_EMIT changed();
 }
 
+void Installer::PreviewPage(Page page)
+{
+    activePage = page;
+    SetTitulo();
+    setButtonsForPage();
+    if (page == tsIntro)
+        btVoltar.caption = QStringLiteral("&Cancelar");
+    if (page == tsFinalizar)
+        btAvancar.caption = QStringLiteral("&Iniciar");
+    Q_EMIT changed();
+}
+
 void Installer::ShowAnimate(bool on)
 {
     busy = on;

@@ -89,6 +89,9 @@ public:
     void SetTitulo();
     void ChangePage(bool forward);
     void ShowAnimate(bool on);
+    // Shows a page with its titles and buttons without running its entry step (previews and
+    // screenshots).
+    void PreviewPage(Page page);
     void NextPage();
     void PreviousPage();
     // Whether the active page may be left forwards; shows the reason when not.
