@@ -46,10 +46,11 @@ public:
 
     InstallerSession session;
 
-    // In-memory tables owned by the main window.
-    MemTable cdsCatalogo;
-    MemTable cdsDbs;
-    MemTable cdsChecks;
+    // In-memory tables owned by the main window (the first three live in the session, where the
+    // stages reach them).
+    MemTable &cdsCatalogo;
+    MemTable &cdsDbs;
+    MemTable &cdsChecks;
     MemTable cdsColumnsTarget;
     MemTable cdsPrimaryKeyTarget;
     MemTable cdsUniqueKeyTarget;

@@ -4,6 +4,7 @@
 #include "core/buildsettings.h"
 #include "core/packagesettings.h"
 #include "core/statuslog.h"
+#include "core/tables.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,11 @@ struct InstallerSession {
     QString customerCode;
     QStringList logbook;  // Manual de Bordo
     StatusLog status;     // cdsStatus, the log text and the last status image
+
+    // Tables of the main window that the stages walk and fill.
+    MemTable cdsDbs{QStringLiteral("cdsDbs"), dbsFields()};        // databases list
+    MemTable cdsChecks{QStringLiteral("cdsChecks"), checksFields()};  // checks page rows
+    MemTable cdsCatalogo{QStringLiteral("cdsCatalogo"), catalogoFields()};  // catalog tables list
     bool darnuMode = false;
     bool continueChain = false;
     bool downloadPending = false;

@@ -1,0 +1,17 @@
+// Field lists of the session's in-memory tables.
+#pragma once
+
+#include "core/memtable.h"
+
+#include <vector>
+
+namespace tivra {
+
+// cdsCatalogo: the catalog tables list of the package.
+std::vector<MemTable::Field> catalogoFields();
+// cdsDbs: the databases list (one database entry per alias).
+std::vector<MemTable::Field> dbsFields();
+// cdsChecks: the rows of the checks page.
+std::vector<MemTable::Field> checksFields();
+
+}  // namespace tivra
