@@ -1,0 +1,26 @@
+// The package settings: reading the package's Config.ini and the other small members (scripts,
+// change log, manual) into the installer session.
+#pragma once
+
+#include <QString>
+
+namespace tivra {
+
+struct InstallerSession;
+struct PackageSettings;
+
+// Reads a package Config.ini into the settings, replacing every value and every list it holds
+// (the script texts excepted): a missing file, section or key gives the default value or an
+// empty list.
+void ReadPackageSettings(const QString &configIniPath, PackageSettings &settings);
+
+// Reads the package settings, the scripts, the change log and the manual of the installer
+// directory's Update.pack into the session. Without Update.pack nothing changes and nothing is
+// logged. Errors are written to the log text; nothing is raised.
+void LoadIniConfig(InstallerSession &session);
+
+// Text of a member read from the package: Windows-1252, or UTF-8 when it starts with a UTF-8
+// byte-order mark (which is dropped).
+QString decodePackageText(const QByteArray &bytes);
+
+}  // namespace tivra
