@@ -136,7 +136,9 @@ void Installer::ConfigInicial()
     session.installerDirectory =
         installerDirectoryOverride.isEmpty() ? platform::installerDirectory() : installerDirectoryOverride;
     session.workingFolder = session.installerDirectory + QStringLiteral("tmp");
-    // 7. The tablespace window's tables are emptied by that window when it exists.
+    // 7. The tablespace window's tables.
+    session.cdsTS.clear();
+    session.cdsLookup.clear();
     // 8. Tables, summary, directory fields, backup box.
     cdsCatalogo.clear();
     session.status.clearRows();
@@ -370,7 +372,11 @@ void Installer::btCheckClick()
 void Installer::btAtualizacoesClick() {}
 void Installer::btSyncSvrClick() {}
 void Installer::btSyncSvrFinalClick() {}
-void Installer::ctrlEPressed() {}
+void Installer::ctrlEPressed()
+{
+    if (activePage == tsScripts)
+        Q_EMIT execQryRequested();
+}
 
 void Installer::btInstallNewPackClick()
 {

@@ -130,6 +130,8 @@ Q_SIGNALS:
     void changed();
     // The main window should close (it asks FormClose first).
     void closeRequested();
+    // Ctrl+E on the databases page: the ad-hoc SQL window should open, modally.
+    void execQryRequested();
 
 private:
     void setButtonsForPage();

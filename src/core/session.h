@@ -36,6 +36,10 @@ struct InstallerSession {
     MemTable cdsDbs{QStringLiteral("cdsDbs"), dbsFields()};        // databases list
     MemTable cdsChecks{QStringLiteral("cdsChecks"), checksFields()};  // checks page rows
     MemTable cdsCatalogo{QStringLiteral("cdsCatalogo"), catalogoFields()};  // catalog tables list
+    // Tables of the tablespace window, and whether its mapping was confirmed.
+    MemTable cdsLookup{QStringLiteral("cdsLookup"), lookupFields()};
+    MemTable cdsTS{QStringLiteral("cdsTS"), tsFields()};
+    bool tableSpacesConfirmed = false;
     bool darnuMode = false;
     bool continueChain = false;
     bool downloadPending = false;

@@ -27,4 +27,16 @@ std::vector<MemTable::Field> checksFields()
             {"STATUS", T::Text, 100}};
 }
 
+std::vector<MemTable::Field> lookupFields()
+{
+    return {{"ID", T::AutoInc, 0}, {"KEYFIELD", T::Integer, 0}, {"TABLESPACE_NAME", T::Text, 50}, {"ALIAS", T::Text, 50}};
+}
+
+std::vector<MemTable::Field> tsFields()
+{
+    // TS_NEW is derived from KEY_LOOKUP by whoever sets the choice (the tablespace window).
+    return {{"ID", T::AutoInc, 0}, {"ALIAS", T::Text, 50}, {"TS_DEFAULT", T::Text, 100}, {"KEY_LOOKUP", T::Integer, 0},
+            {"TS_NEW", T::Text, 50}};
+}
+
 }  // namespace tivra

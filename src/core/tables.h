@@ -13,5 +13,9 @@ std::vector<MemTable::Field> catalogoFields();
 std::vector<MemTable::Field> dbsFields();
 // cdsChecks: the rows of the checks page.
 std::vector<MemTable::Field> checksFields();
+// cdsLookup: the tablespaces found in the databases.
+std::vector<MemTable::Field> lookupFields();
+// cdsTS: the tablespace mapping, one row per database and package tablespace name.
+std::vector<MemTable::Field> tsFields();
 
 }  // namespace tivra

@@ -2,6 +2,8 @@
 #include "app/installer.h"
 #include "gui/qtuserinterface.h"
 #include "gui/sidewindows.h"
+#include "gui/tfrexecqry.h"
+#include "gui/tfrtablespaces.h"
 #include "gui/tfrinstaller.h"
 #include "platform/system.h"
 
@@ -50,9 +52,10 @@ int main(int argc, char *argv[])
     installer.FormCreate();
 
     tivra::gui::TfrUpdate update(&main);
-    tivra::gui::TfrTableSpaces tableSpaces(&main);
+    tivra::gui::TfrTableSpaces tableSpaces(installer.session, &main);
     tivra::gui::TfrSyncSvrs syncSvrs(&main);
-    tivra::gui::TfrExecQry execQry(&main);
+    tivra::gui::TfrExecQry execQry(installer.session, &main);
+    QObject::connect(&installer, &tivra::Installer::execQryRequested, &execQry, &QDialog::exec);
     installer.FormShow();
 
     main.show();

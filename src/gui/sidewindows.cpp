@@ -17,19 +17,9 @@ TfrUpdate::TfrUpdate(QWidget *parent) : QDialog(parent)
     prepare(this, "TfrUpdate", QStringLiteral("Download de Pacotes"));
 }
 
-TfrTableSpaces::TfrTableSpaces(QWidget *parent) : QDialog(parent)
-{
-    prepare(this, "TfrTableSpaces", QStringLiteral("Relacionar TableSpaces"));
-}
-
 TfrSyncSvrs::TfrSyncSvrs(QWidget *parent) : QDialog(parent)
 {
     prepare(this, "TfrSyncSvrs", QStringLiteral("Sincronizar Arquivos entre servidores"));
-}
-
-TfrExecQry::TfrExecQry(QWidget *parent) : QDialog(parent)
-{
-    prepare(this, "TfrExecQry", QStringLiteral("Executar SQL"));
 }
 
 }  // namespace tivra::gui

@@ -1,6 +1,7 @@
 #include "gui/tfrinstaller.h"
 
 #include "gui/busyanimation.h"
+#include "gui/databasespage.h"
 #include "gui/groupedgrid.h"
 #include "gui/pictures.h"
 
@@ -255,20 +256,8 @@ QWidget *TfrInstaller::buildCatalogPage()
 
 QWidget *TfrInstaller::buildDatabasesPage()
 {
-    auto *page = new QWidget(this);
+    auto *page = new DatabasesPage(m_installer, this);
     page->setObjectName(QStringLiteral("tsScripts"));
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(12, 10, 12, 10);
-    auto *grid = new QTableView(page);
-    grid->setObjectName(QStringLiteral("qgDbs"));
-    grid->setModel(&m_installer.cdsDbs);
-    grid->verticalHeader()->hide();
-    layout->addWidget(grid, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(new QPushButton(QStringLiteral("Recarregar"), page));
-    buttons->addWidget(new QPushButton(QStringLiteral("Vali&dar Bancos"), page));
-    layout->addLayout(buttons);
     return page;
 }
 
