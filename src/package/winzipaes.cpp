@@ -1,3 +1,9 @@
+// The key derivation runs PBKDF2 on the low-level SHA-1 functions, which OpenSSL 3 marks as
+// deprecated but keeps: its EVP-based PBKDF2 allocates and frees a digest context for every one
+// of the 4 000 HMAC rounds of each member, which made key derivation the largest cost of
+// unpacking a package of many small files.
+#define OPENSSL_SUPPRESS_DEPRECATED
+
 #include "package/winzipaes.h"
 
 #include "package/packagearchive.h"
@@ -6,6 +12,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
+#include <openssl/sha.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +23,78 @@ namespace {
 
 constexpr int kIterations = 1000;
 constexpr size_t kKeyStreamBytes = 16 * 1024;  // key stream produced per cipher call
+
+// PBKDF2 with HMAC-SHA1 (RFC 8018). The hash states after the inner and outer HMAC key blocks
+// are computed once; every round then hashes one ready-padded 64-byte block for each of them.
+void pbkdf2HmacSha1(const QByteArray &password, const uint8_t *salt, size_t saltLength, int iterations, uint8_t *out,
+                    size_t outLength)
+{
+    uint8_t key[SHA_CBLOCK] = {};
+    if (size_t(password.size()) > sizeof key)
+        SHA1(reinterpret_cast<const unsigned char *>(password.constData()), size_t(password.size()), key);
+    else
+        std::memcpy(key, password.constData(), size_t(password.size()));
+    uint8_t pad[SHA_CBLOCK];
+    SHA_CTX inner, outer;
+    for (size_t i = 0; i < sizeof pad; ++i)
+        pad[i] = key[i] ^ 0x36;
+    SHA1_Init(&inner);
+    SHA1_Update(&inner, pad, sizeof pad);
+    for (size_t i = 0; i < sizeof pad; ++i)
+        pad[i] = key[i] ^ 0x5c;
+    SHA1_Init(&outer);
+    SHA1_Update(&outer, pad, sizeof pad);
+
+    // A 20-byte message after one key block, padded: the digest, 0x80, zeros, the length in bits.
+    uint8_t block[SHA_CBLOCK] = {};
+    block[SHA_DIGEST_LENGTH] = 0x80;
+    constexpr unsigned bits = (SHA_CBLOCK + SHA_DIGEST_LENGTH) * 8;
+    block[SHA_CBLOCK - 2] = uint8_t(bits >> 8);
+    block[SHA_CBLOCK - 1] = uint8_t(bits);
+    const auto digestInto = [](const SHA_CTX &c, uint8_t *to) {
+        const SHA_LONG words[5] = {c.h0, c.h1, c.h2, c.h3, c.h4};
+        for (int i = 0; i < 5; ++i) {
+            to[4 * i] = uint8_t(words[i] >> 24);
+            to[4 * i + 1] = uint8_t(words[i] >> 16);
+            to[4 * i + 2] = uint8_t(words[i] >> 8);
+            to[4 * i + 3] = uint8_t(words[i]);
+        }
+    };
+
+    uint8_t t[SHA_DIGEST_LENGTH];
+    for (uint32_t index = 1; outLength > 0; ++index) {
+        // First round: HMAC(salt || index), through the general functions.
+        const uint8_t indexBytes[4] = {uint8_t(index >> 24), uint8_t(index >> 16), uint8_t(index >> 8), uint8_t(index)};
+        SHA_CTX c = inner;
+        SHA1_Update(&c, salt, saltLength);
+        SHA1_Update(&c, indexBytes, sizeof indexBytes);
+        SHA1_Final(block, &c);
+        c = outer;
+        SHA1_Update(&c, block, SHA_DIGEST_LENGTH);
+        SHA1_Final(block, &c);
+        std::memcpy(t, block, sizeof t);
+        // Further rounds: HMAC of the previous round's digest, which sits in block.
+        for (int round = 1; round < iterations; ++round) {
+            c = inner;
+            SHA1_Transform(&c, block);
+            digestInto(c, block);
+            c = outer;
+            SHA1_Transform(&c, block);
+            digestInto(c, block);
+            for (size_t i = 0; i < sizeof t; ++i)
+                t[i] ^= block[i];
+        }
+        const size_t n = std::min(outLength, sizeof t);
+        std::memcpy(out, t, n);
+        out += n;
+        outLength -= n;
+    }
+    OPENSSL_cleanse(key, sizeof key);
+    OPENSSL_cleanse(pad, sizeof pad);
+    OPENSSL_cleanse(block, sizeof block);
+    OPENSSL_cleanse(&inner, sizeof inner);
+    OPENSSL_cleanse(&outer, sizeof outer);
+}
 
 }  // namespace
 
@@ -57,9 +136,7 @@ bool WinZipAesDecryptor::start(const QByteArray &password, int keyBytes, const u
     // Encryption key, authentication key, password verifier.
     uint8_t derived[2 * 32 + kVerifierLength];
     const int derivedBytes = 2 * keyBytes + kVerifierLength;
-    if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), salt, saltBytes, kIterations, EVP_sha1(),
-                          derivedBytes, derived) != 1)
-        throw PackageError(QStringLiteral("falha da biblioteca de criptografia: PBKDF2 failed"));
+    pbkdf2HmacSha1(password, salt, size_t(saltBytes), kIterations, derived, size_t(derivedBytes));
     if (std::memcmp(derived + 2 * keyBytes, verifier, kVerifierLength) != 0) {
         OPENSSL_cleanse(derived, sizeof derived);
         return false;

@@ -81,6 +81,8 @@ TEST_F(PackageReaderTest, KeepsModificationTimeAndOverwritesExistingFiles)
     EXPECT_EQ(readBytes(out() + QStringLiteral("/a.txt")), "novo");
     const QDateTime stamp = QFileInfo(out() + QStringLiteral("/a.txt")).lastModified();
     EXPECT_LE(qAbs(stamp.secsTo(QDateTime(QDate(2021, 3, 4), QTime(10, 20, 30)))), 2);
+    // Readable by everyone, as files the product copies into the application directory must be.
+    EXPECT_TRUE(QFileInfo(out() + QStringLiteral("/a.txt")).permissions() & QFileDevice::ReadOther);
 }
 
 TEST_F(PackageReaderTest, MaskSelectsMembersByExactNameOrWildcard)
@@ -112,6 +114,11 @@ TEST_F(PackageReaderTest, ReportsMissingDamagedAndTruncatedArchivesAndWrongPassw
         .add(QStringLiteral("t.txt"), textBytes(100))
         .write(path(QStringLiteral("t.pack")));
     EXPECT_FALSE(extractAll(path(QStringLiteral("t.pack")), QStringLiteral("outrasenha")).isEmpty());
+
+    // Passwords longer than a hash block are hashed first when the keys are derived.
+    const QString longPassword = QString(70, QLatin1Char('k'));
+    PackageBuilder().password(longPassword).add(QStringLiteral("l.txt"), "longa").write(path(QStringLiteral("l.pack")));
+    EXPECT_EQ(extractAll(path(QStringLiteral("l.pack")), longPassword), QString());
 
     const QByteArray whole = readBytes(path(QStringLiteral("p.pack")));
     writeBytes(path(QStringLiteral("cut.pack")), whole.left(whole.size() / 2));
