@@ -181,34 +181,6 @@ void Installer::SetTitulo()
     Q_EMIT changed();
 }
 
-void Installer::setButtonsForPage()
-{
-    btAvancar.caption = QStringLiteral("&Avançar");
-    btVoltar.caption = QStringLiteral("&Voltar");
-    btConcluir.caption = QStringLiteral("&Finalizar");
-    btConcluir.visible = false;
-    btAtualizacoes.visible = activePage == tsIntro;
-    btSyncSvr.visible = activePage == tsIntro;
-    btAvancar.visible = activePage != tsLog;
-    btVoltar.visible = activePage != tsLog;
-    btLog.visible = activePage > tsCatalogo;
-}
-
-void Installer::ChangePage(bool forward)
-{
-    Q_UNUSED(forward);
-    SetTitulo();
-    setButtonsForPage();
-    switch (activePage) {
-    case tsIntro:
-        btVoltar.caption = QStringLiteral("&Cancelar");
-        break;
-    default:
-        break;
-    }
-    Q_EMIT changed();
-}
-
 void Installer::PreviewPage(Page page)
 {
     activePage = page;
@@ -262,58 +234,6 @@ void Installer::btLogClick()
 
 namespace tivra {
 
-void Installer::NextPage()
-{
-    if (!CheckNextPage())
-        return;
-    if (activePage + 1 >= PageCount)
-        return;
-    activePage = Page(activePage + 1);
-    ChangePage(true);
-}
-
-void Installer::PreviousPage()
-{
-    if (activePage == tsIntro) {
-        Q_EMIT closeRequested();
-        return;
-    }
-    activePage = Page(activePage - 1);
-    ChangePage(false);
-}
-
-bool Installer::CheckNextPage()
-{
-    auto &ui = session.ui;
-    switch (activePage) {
-    case tsIntro:
-        if (!QFileInfo::exists(session.installerDirectory + QStringLiteral("Update.pack"))) {
-            ui.warning(QStringLiteral("Arquivo não encontrado"),
-                       QStringLiteral("Nenhum pacote de atualização foi encontrado. Utilize o botão \"Atualizar "
-                                      "Pacotes\" para baixar um novo."));
-            return false;
-        }
-        return true;
-    case tsDiretorios:
-        if (session.pathAppTivra.trimmed().isEmpty()) {
-            ui.information(QStringLiteral("Caminho AppTivra"),
-                           QStringLiteral("Informe o caminho para atualização dos arquivos binários (AppTivra)!"));
-            return false;
-        }
-        if (session.pathBackup.trimmed().isEmpty()) {
-            ui.information(QStringLiteral("Backup"), QStringLiteral("Informe o caminho para geração dos arquivos de backup!"));
-            return false;
-        }
-        if (session.pathLog.trimmed().isEmpty()) {
-            ui.information(QStringLiteral("Logs"), QStringLiteral("Informe o caminho para geração dos arquivos de log!"));
-            return false;
-        }
-        return true;
-    default:
-        return true;
-    }
-}
-
 void Installer::btManualClick()
 {
     const QString manual = session.installerDirectory + QStringLiteral("Manual.pdf");
@@ -362,20 +282,6 @@ void Installer::btPathLogClick()
     UpdateStatus(QStringLiteral("Diretório \"") + folder + QStringLiteral("\" selecionado para destino dos Logs."), true,
                  QString(), ImageSuccess, false);
     Q_EMIT changed();
-}
-
-void Installer::btCheckClick()
-{
-    ChangePage(true);
-}
-
-void Installer::btAtualizacoesClick() {}
-void Installer::btSyncSvrClick() {}
-void Installer::btSyncSvrFinalClick() {}
-void Installer::ctrlEPressed()
-{
-    if (activePage == tsScripts)
-        Q_EMIT execQryRequested();
 }
 
 void Installer::btInstallNewPackClick()

@@ -74,9 +74,24 @@ public:
     bool expandEtapas = true;   // cbExpandirRecolher
     bool logControlsEnabled = true;  // filter, expand box and "&Log Parcial" while on the log page
     QString mFinalizar;
+    // Summary page: the script buttons ("DB2", "Oracle", "SQL Server" and their label), the
+    // "Relacionar TableSpaces" button, and the height of the summary panel.
+    bool scriptButtonsVisible = false;
+    bool tableSpacesButtonVisible = false;
+    int summaryPanelHeight = 240;
+
+    // The outcome of the last update run of this process.
+    enum class RunResult { None, Completed, CompletedWithFailures, Interrupted, Aborted };
+    RunResult lastRunResult = RunResult::None;
+    int runCount = 0;
+    int lastFailures = 0;
+    QString lastLogFile;
+    QString lastLogbookFile;
 
     // The file version text of the running program, shown in the caption.
     QString ownVersionText;
+    // No person is there (/quiet): the start confirmation is not asked.
+    bool unattended = false;
     // Tests place the installer elsewhere than beside the test program.
     QString installerDirectoryOverride;
 
@@ -104,6 +119,9 @@ public:
     void btDirBackupClick();
     void btPathLogClick();
     void btCheckClick();
+    void btRelacionarTableSpacesClick();
+    // The summary page's script buttons: "DB2", "ORACLE" or "SQL Server".
+    void btScriptClick(const QString &vendor);
     void btAtualizacoesClick();
     void btSyncSvrClick();
     void btSyncSvrFinalClick();
@@ -132,9 +150,32 @@ Q_SIGNALS:
     void closeRequested();
     // Ctrl+E on the databases page: the ad-hoc SQL window should open, modally.
     void execQryRequested();
+    // The side windows should open modally: the download window (it answers through
+    // packageDownloaded), the synchronisation window with its source folder, the tablespace window.
+    void downloadRequested();
+    void syncRequested(const QString &sourceFolder);
+    void tableSpacesRequested();
+
+public:
+    // The update run.
+    void StartUpdate();
+    int SetStatusFinalAtualizacao(bool interrupted);
+    // Runs stages 01 to 12 in their chain; false when a stage interrupted the run.
+    bool runStages();
+    // The download window reports that it fetched a package.
+    void packageDownloaded();
+    // Whether the maker's web site answers (bounded, short timeout). Replaceable by tests.
+    std::function<bool(const QString &url)> siteReachable;
 
 private:
     void setButtonsForPage();
+    // The entry step of the active page; returns true when the page passes on by itself.
+    bool enterPage();
+    void passOn(bool forward);
+    void runChecks();
+    void buildSummary();
+    void enterLogPage();
+    void conclusionStage();
 };
 
 }  // namespace tivra

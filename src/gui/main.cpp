@@ -1,16 +1,19 @@
-// Program start: the application, the five windows in their order, the message loop.
+// Program start: the application, the five windows in their order, the message loop; or, with
+// "/quiet", the unattended run without any window.
 #include "app/installer.h"
+#include "app/singleinstance.h"
+#include "app/unattended.h"
 #include "gui/qtuserinterface.h"
 #include "gui/sidewindows.h"
 #include "gui/tfrexecqry.h"
-#include "gui/tfrtablespaces.h"
 #include "gui/tfrinstaller.h"
+#include "gui/tfrtablespaces.h"
 #include "platform/system.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 // "/screenshots:FOLDER": renders every wizard page of the current site into FOLDER as PNG files
@@ -34,10 +37,43 @@ int writeScreenshots(tivra::Installer &installer, tivra::gui::TfrInstaller &wind
     }
     return 0;
 }
+
+bool hasArgument(int argc, char *argv[], const char *text)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], text) == 0)
+            return true;
+    }
+    return false;
+}
+
+int runQuiet(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    tivra::platform::setCommandLineArguments(arguments);
+    tivra::UnattendedUserInterface ui;
+    tivra::InstanceLock lock;
+    const QString directory = tivra::platform::installerDirectory();
+    if (!lock.acquire(directory)) {
+        ui.error(tivra::InstanceLock::refusalCaption(), tivra::InstanceLock::refusalText(directory));
+        return tivra::ExitRefused;
+    }
+    tivra::Installer installer(ui);
+    installer.FormCreate();
+    installer.FormShow();
+    const int status = tivra::runUnattended(installer);
+    installer.FormDestroy();
+    return status;
+}
 }  // namespace
 
 int main(int argc, char *argv[])
 {
+    if (hasArgument(argc, argv, "/quiet"))
+        return runQuiet(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Instalador Tivra*"));
     QStringList arguments = QCoreApplication::arguments();
@@ -45,6 +81,13 @@ int main(int argc, char *argv[])
     tivra::platform::setCommandLineArguments(arguments);
 
     tivra::gui::QtUserInterface ui;
+    tivra::InstanceLock lock;
+    const QString directory = tivra::platform::installerDirectory();
+    if (!lock.acquire(directory)) {
+        ui.error(tivra::InstanceLock::refusalCaption(), tivra::InstanceLock::refusalText(directory));
+        return tivra::ExitRefused;
+    }
+
     tivra::Installer installer(ui);
     tivra::gui::TfrInstaller main(installer);
     ui.setParentWindow(&main);
@@ -56,6 +99,11 @@ int main(int argc, char *argv[])
     tivra::gui::TfrSyncSvrs syncSvrs(&main);
     tivra::gui::TfrExecQry execQry(installer.session, &main);
     QObject::connect(&installer, &tivra::Installer::execQryRequested, &execQry, &QDialog::exec);
+    QObject::connect(&installer, &tivra::Installer::tableSpacesRequested, &tableSpaces, &QDialog::exec);
+    QObject::connect(&installer, &tivra::Installer::downloadRequested, &update, &QDialog::exec);
+    QObject::connect(&installer, &tivra::Installer::syncRequested, &syncSvrs, [&syncSvrs](const QString &) {
+        syncSvrs.exec();
+    });
     installer.FormShow();
 
     main.show();

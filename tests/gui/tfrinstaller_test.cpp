@@ -98,8 +98,7 @@ private Q_SLOTS:
 
     void logPageShowsGroupedRowsWithPictures()
     {
-        installer->activePage = tsLog;
-        installer->ChangePage(true);
+        installer->PreviewPage(tsLog);
         auto &in = *installer;
         in.UpdateStatus(QStringLiteral("Etapa de Backup ignorada pelo usuário."), true, QStringLiteral("01. Backup"),
                         ImageIgnored, true);

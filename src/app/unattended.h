@@ -1,0 +1,23 @@
+// Unattended runs ("/quiet"): no window; the wizard walks its pages by itself, pressing
+// "&Avançar" on every page that does not pass on by itself, and the update runs. Every message
+// box goes to standard error and is answered with its default button.
+#pragma once
+
+namespace tivra {
+
+class Installer;
+
+// Exit statuses of an unattended run.
+enum UnattendedExit {
+    ExitCompleted = 0,
+    ExitCompletedWithFailures = 1,
+    ExitInterrupted = 2,
+    ExitRefused = 3,  // a page refused to advance, or another installer runs in the same folder
+};
+
+// Walks the wizard of an installer whose FormCreate has run, until an update run ends or a page
+// refuses to advance. Prints the verdict and the paths of the log file and logbook on standard
+// output. Returns the exit status.
+int runUnattended(Installer &installer);
+
+}  // namespace tivra
