@@ -1,8 +1,12 @@
 // The package builder tool, run as the maker runs it.
 #include "package/packagearchive.h"
+#include "package/packageconfig.h"
 #include "packagetestutil.h"
+#include "support/scriptedui.h"
+#include "support/testsite.h"
 
 #include "core/buildsettings.h"
+#include "core/session.h"
 
 #include <gtest/gtest.h>
 
@@ -106,6 +110,28 @@ TEST_F(TivraPackTest, FailsCleanly)
     EXPECT_TRUE(err.contains("quebrado")) << err.constData();
     EXPECT_EQ(readBytes(archive), "anterior");
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Update.pack")});
+}
+
+// The demo site's package, built the way the demo script builds it, reads as a real one.
+TEST_F(TivraPackTest, BuildsTheDemoPackage)
+{
+    testsupport::TestSite site;
+    testsupport::ScriptedUserInterface ui;
+    InstallerSession session(ui);
+    session.installerDirectory = site.installerDirectory();
+    session.workingFolder = session.installerDirectory + QStringLiteral("tmp");
+    ASSERT_EQ(pack({QStringLiteral(TIVRA_DEMO_PACKAGE_DIR), session.installerDirectory + QStringLiteral("Update.pack")}), 0);
+    LoadIniConfig(session);
+    EXPECT_TRUE(session.status.logText().isEmpty()) << session.status.logText().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(session.package.versaoPacote, QStringLiteral("1.0.001"));
+    EXPECT_TRUE(session.package.existBin);
+    EXPECT_EQ(session.package.binaryToCopy.size(), 2);
+    EXPECT_TRUE(session.changeLog.contains(QStringLiteral("Pacote de atualização 1.0.001")));
+    EXPECT_EQ(session.manualButtonCaption, QStringLiteral("Manual da Versão 1.0.001"));
+    EXPECT_TRUE(readBytes(session.installerDirectory + QStringLiteral("Manual.pdf")).startsWith("%PDF-1.4"));
+    for (const QString &binary : session.package.binaryToCopy)
+        EXPECT_TRUE(QFileInfo::exists(QStringLiteral(TIVRA_DEMO_PACKAGE_DIR "/") + QString(binary).replace(QLatin1Char('\\'), QLatin1Char('/'))))
+            << binary.toStdString();
 }
 
 }  // namespace
