@@ -5,6 +5,7 @@
 #include "package/packageconfig.h"
 #include "package/packagearchive.h"
 #include "platform/fileversion.h"
+#include "remote/http.h"
 #include "platform/system.h"
 #include "platform/trash.h"
 
@@ -75,6 +76,7 @@ Installer::Installer(UserInterface &ui, const BuildSettings &build, QObject *par
     btInstallNewPack.caption = QStringLiteral("Tela Inicial");
     btSyncSvrFinal.caption = QStringLiteral("&Sincronizar Servidores");
     btManual.visible = false;
+    siteReachable = [](const QString &url) { return remote::siteReachable(url, 5000); };
 }
 
 Installer::~Installer() = default;
