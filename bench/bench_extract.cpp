@@ -54,9 +54,9 @@ qint64 makeSource(const QString &folder, qint64 totalBytes, int files)
         } else {
             qint64 at = 0;
             while (at < size) {
-                const QByteArray line = "Registro " + QByteArray::number(qulonglong(random() % 1000000))
-                                        + ";CLIENTE;" + QByteArray::number(qulonglong(random() % 97)) + ";Descrição do item "
-                                        + QByteArray::number(at) + "\r\n";
+                const QByteArray line = "Registro " + QByteArray::number(qulonglong(random() % 1000000)) + ";CLIENTE;" +
+                                        QByteArray::number(qulonglong(random() % 97)) + ";Descrição do item " +
+                                        QByteArray::number(at) + "\r\n";
                 const qint64 n = std::min<qint64>(line.size(), size - at);
                 std::copy_n(line.constData(), n, chunk.data() + at);
                 at += n;
@@ -142,7 +142,7 @@ int main(int argc, char **argv)
     int runs = 3;
     bool keep = false;
     QString work;
-    QString given;  // an existing package (made with this program's password) instead of a new one
+    QString given;          // an existing package (made with this program's password) instead of a new one
     bool oursOnly = false;  // for profiling
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
@@ -169,23 +169,23 @@ int main(int argc, char **argv)
     const QString archive = given.isEmpty() ? root + QStringLiteral("/Update.pack") : given;
     qint64 total = 0;
     if (given.isEmpty()) {
-    say(QStringLiteral("Gerando %1 MB em %2 arquivos em %3 ...").arg(megabytes).arg(files).arg(root));
-    total = makeSource(source, megabytes << 20, files);
-    if (total < 0)
-        return 1;
-    QElapsedTimer timer;
-    timer.start();
-    try {
-        tivra::packFolder(source, archive, kPassword, tivra::PackageEncryption::Aes256);
-    } catch (const tivra::PackageError &error) {
-        say(error.message());
-        return 1;
-    }
-    say(QStringLiteral("Pacote AES-256: %1 bytes de dados, arquivo de %2 bytes, criado em %3 s")
-            .arg(total)
-            .arg(QFileInfo(archive).size())
-            .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 2));
-    QDir(source).removeRecursively();
+        say(QStringLiteral("Gerando %1 MB em %2 arquivos em %3 ...").arg(megabytes).arg(files).arg(root));
+        total = makeSource(source, megabytes << 20, files);
+        if (total < 0)
+            return 1;
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            tivra::packFolder(source, archive, kPassword, tivra::PackageEncryption::Aes256);
+        } catch (const tivra::PackageError &error) {
+            say(error.message());
+            return 1;
+        }
+        say(QStringLiteral("Pacote AES-256: %1 bytes de dados, arquivo de %2 bytes, criado em %3 s")
+                .arg(total)
+                .arg(QFileInfo(archive).size())
+                .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 2));
+        QDir(source).removeRecursively();
     }
 
     const QString ours = root + QStringLiteral("/nosso");
@@ -201,7 +201,10 @@ int main(int argc, char **argv)
     int ourFiles = 0;
     const qint64 ourBytes = folderBytes(ours, &ourFiles);
     say(QStringLiteral("Nossa extração:  %1 s (melhor de %2; %3 arquivos, %4 bytes)")
-            .arg(ourTime, 0, 'f', 3).arg(runs).arg(ourFiles).arg(ourBytes));
+            .arg(ourTime, 0, 'f', 3)
+            .arg(runs)
+            .arg(ourFiles)
+            .arg(ourBytes));
     if (given.isEmpty() && ourBytes != total)
         return 1;
     if (ourTime < 0)
@@ -230,7 +233,10 @@ int main(int argc, char **argv)
     int theirFiles = 0;
     const qint64 theirBytes = folderBytes(theirs, &theirFiles);
     say(QStringLiteral("7z x:            %1 s (melhor de %2; %3 arquivos, %4 bytes)")
-            .arg(theirTime, 0, 'f', 3).arg(runs).arg(theirFiles).arg(theirBytes));
+            .arg(theirTime, 0, 'f', 3)
+            .arg(runs)
+            .arg(theirFiles)
+            .arg(theirBytes));
     if (theirTime <= 0)
         return 1;
     say(QStringLiteral("Razão nosso/7z:  %1 (meta: no máximo 1.30)").arg(ourTime / theirTime, 0, 'f', 2));

@@ -15,8 +15,8 @@ bool ExtractFiles(InstallerSession &session)
     // One level only, and it must not exist yet: a folder left over from a failed clean-up would
     // mix its files with the package's.
     if (!QDir().mkdir(session.workingFolder)) {
-        session.UpdateStatus(QStringLiteral("O diretório \"") + session.installerDirectory
-                                 + QStringLiteral("\" precisa de permissão de escrita para extração do pacote!"),
+        session.UpdateStatus(QStringLiteral("O diretório \"") + session.installerDirectory +
+                                 QStringLiteral("\" precisa de permissão de escrita para extração do pacote!"),
                              true, stage, ImageError, true);
         return false;
     }
@@ -35,8 +35,9 @@ bool ExtractFiles(InstallerSession &session)
     if (failed) {
         session.UpdateStatus(QStringLiteral("Erro durante a extração do pacote de atualização. Mensagem: ") + failure,
                              true, stage, ImageError, false);
-        session.UpdateStatus(QStringLiteral("     Erro durante a extração do pacote. Veja os detalhes no arquivo de Log."),
-                             false, stage, ImageError, true);
+        session.UpdateStatus(
+            QStringLiteral("     Erro durante a extração do pacote. Veja os detalhes no arquivo de Log."), false, stage,
+            ImageError, true);
         return false;
     }
     session.UpdateStatus(QStringLiteral("     Arquivos extraídos com sucesso!"), true, stage, ImageSuccess, true);

@@ -35,21 +35,44 @@ QString describeZipError(zip_error_t *error)
 {
     QString text;
     switch (zip_error_code_zip(error)) {
-    case ZIP_ER_WRONGPASSWD: text = QStringLiteral("senha incorreta"); break;
-    case ZIP_ER_NOPASSWD: text = QStringLiteral("o pacote exige uma senha"); break;
-    case ZIP_ER_CRC: text = QStringLiteral("conteúdo danificado (CRC incorreto)"); break;
+    case ZIP_ER_WRONGPASSWD:
+        text = QStringLiteral("senha incorreta");
+        break;
+    case ZIP_ER_NOPASSWD:
+        text = QStringLiteral("o pacote exige uma senha");
+        break;
+    case ZIP_ER_CRC:
+        text = QStringLiteral("conteúdo danificado (CRC incorreto)");
+        break;
     case ZIP_ER_ZLIB:
-    case ZIP_ER_COMPRESSED_DATA: text = QStringLiteral("dados comprimidos inválidos"); break;
-    case ZIP_ER_NOZIP: text = QStringLiteral("o arquivo não é um pacote ZIP"); break;
-    case ZIP_ER_INCONS: text = QStringLiteral("o pacote está danificado"); break;
-    case ZIP_ER_EOF: text = QStringLiteral("o pacote está incompleto"); break;
-    case ZIP_ER_NOENT: text = QStringLiteral("arquivo não encontrado"); break;
+    case ZIP_ER_COMPRESSED_DATA:
+        text = QStringLiteral("dados comprimidos inválidos");
+        break;
+    case ZIP_ER_NOZIP:
+        text = QStringLiteral("o arquivo não é um pacote ZIP");
+        break;
+    case ZIP_ER_INCONS:
+        text = QStringLiteral("o pacote está danificado");
+        break;
+    case ZIP_ER_EOF:
+        text = QStringLiteral("o pacote está incompleto");
+        break;
+    case ZIP_ER_NOENT:
+        text = QStringLiteral("arquivo não encontrado");
+        break;
     case ZIP_ER_OPEN:
     case ZIP_ER_READ:
-    case ZIP_ER_SEEK: text = QStringLiteral("falha de leitura"); break;
-    case ZIP_ER_COMPNOTSUPP: text = QStringLiteral("método de compressão não suportado"); break;
-    case ZIP_ER_ENCRNOTSUPP: text = QStringLiteral("método de criptografia não suportado"); break;
-    default: return QString::fromUtf8(zip_error_strerror(error));
+    case ZIP_ER_SEEK:
+        text = QStringLiteral("falha de leitura");
+        break;
+    case ZIP_ER_COMPNOTSUPP:
+        text = QStringLiteral("método de compressão não suportado");
+        break;
+    case ZIP_ER_ENCRNOTSUPP:
+        text = QStringLiteral("método de criptografia não suportado");
+        break;
+    default:
+        return QString::fromUtf8(zip_error_strerror(error));
     }
     return text + QStringLiteral(" (") + QString::fromUtf8(zip_error_strerror(error)) + QLatin1Char(')');
 }
@@ -70,7 +93,8 @@ QString readError(const QString &member, const QString &reason)
 
 QString writeError(const QString &target, const QString &reason)
 {
-    return QStringLiteral("Não foi possível gravar o arquivo \"") + nativePath(target) + QStringLiteral("\": ") + reason;
+    return QStringLiteral("Não foi possível gravar o arquivo \"") + nativePath(target) + QStringLiteral("\": ") +
+           reason;
 }
 
 // Wildcard match of the whole text: "*" any run of characters, "?" one character.
@@ -104,10 +128,14 @@ QString slashes(QString name)
 int aesKeyBytes(zip_uint16_t method)
 {
     switch (method) {
-    case ZIP_EM_AES_128: return 16;
-    case ZIP_EM_AES_192: return 24;
-    case ZIP_EM_AES_256: return 32;
-    default: return 0;
+    case ZIP_EM_AES_128:
+        return 16;
+    case ZIP_EM_AES_192:
+        return 24;
+    case ZIP_EM_AES_256:
+        return 32;
+    default:
+        return 0;
     }
 }
 
@@ -228,12 +256,13 @@ PackageReader::PackageReader(const QString &archivePath, const QString &password
     : m_archivePath(archivePath), m_password(password.toUtf8())
 {
     if (!QFileInfo(archivePath).isFile())
-        throw PackageError(QStringLiteral("O arquivo \"") + nativePath(archivePath) + QStringLiteral("\" não foi encontrado."));
+        throw PackageError(QStringLiteral("O arquivo \"") + nativePath(archivePath) +
+                           QStringLiteral("\" não foi encontrado."));
     int code = 0;
     m_zip = zip_open(QFile::encodeName(archivePath).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
     if (!m_zip)
-        throw PackageError(QStringLiteral("Não foi possível abrir o pacote \"") + nativePath(archivePath)
-                           + QStringLiteral("\": ") + describeZipError(code));
+        throw PackageError(QStringLiteral("Não foi possível abrir o pacote \"") + nativePath(archivePath) +
+                           QStringLiteral("\": ") + describeZipError(code));
     zip_set_default_password(m_zip, m_password.constData());
 }
 
@@ -282,15 +311,16 @@ int PackageReader::extract(const QString &mask, const QString &destinationFolder
         member.index = zip_uint64_t(i);
         zip_stat_init(&member.stat);
         if (zip_stat_index(m_zip, member.index, 0, &member.stat) != 0 || !(member.stat.valid & ZIP_STAT_NAME))
-            throw PackageError(QStringLiteral("O pacote \"") + nativePath(m_archivePath)
-                               + QStringLiteral("\" está danificado: ") + describeZipError(zip_get_error(m_zip)));
+            throw PackageError(QStringLiteral("O pacote \"") + nativePath(m_archivePath) +
+                               QStringLiteral("\" está danificado: ") + describeZipError(zip_get_error(m_zip)));
         member.name = QString::fromUtf8(member.stat.name);
         if (!everything && !wildcardMatch(slashes(member.name), wantedMask))
             continue;
         member.path = safeMemberPath(member.name);
         if (member.path.isEmpty())
-            throw PackageError(QStringLiteral("O membro \"") + member.name
-                               + QStringLiteral("\" do pacote aponta para fora da pasta de extração; nada foi extraído."));
+            throw PackageError(
+                QStringLiteral("O membro \"") + member.name +
+                QStringLiteral("\" do pacote aponta para fora da pasta de extração; nada foi extraído."));
         member.directory = member.name.endsWith(QLatin1Char('/')) || member.name.endsWith(QLatin1Char('\\'));
         selected.push_back(std::move(member));
     }
@@ -303,7 +333,8 @@ int PackageReader::extract(const QString &mask, const QString &destinationFolder
         if (made.contains(folder))
             return;
         if (!QDir().mkpath(folder))
-            throw PackageError(QStringLiteral("Não foi possível criar a pasta \"") + nativePath(folder) + QStringLiteral("\"."));
+            throw PackageError(QStringLiteral("Não foi possível criar a pasta \"") + nativePath(folder) +
+                               QStringLiteral("\"."));
         made.insert(folder);
     };
     makeFolder(root);
@@ -353,8 +384,8 @@ void PackageReader::extractMember(const Member &member, const QString &target, q
         if (!deflated && st.comp_method != ZIP_CM_STORE)
             throw PackageError(readError(member.name, describeZipError(ZIP_ER_COMPNOTSUPP)));
         const int saltBytes = package_detail::WinZipAesDecryptor::saltLength(keyBytes);
-        const zip_uint64_t overhead = zip_uint64_t(saltBytes) + package_detail::WinZipAesDecryptor::kVerifierLength
-                                      + package_detail::WinZipAesDecryptor::kAuthCodeLength;
+        const zip_uint64_t overhead = zip_uint64_t(saltBytes) + package_detail::WinZipAesDecryptor::kVerifierLength +
+                                      package_detail::WinZipAesDecryptor::kAuthCodeLength;
         if (!(st.valid & ZIP_STAT_COMP_SIZE) || st.comp_size < overhead)
             throw PackageError(readError(member.name, describeZipError(ZIP_ER_INCONS)));
 
@@ -373,7 +404,11 @@ void PackageReader::extractMember(const Member &member, const QString &target, q
         z_stream z{};
         struct InflateEnd {
             z_stream *z = nullptr;
-            ~InflateEnd() { if (z) inflateEnd(z); }
+            ~InflateEnd()
+            {
+                if (z)
+                    inflateEnd(z);
+            }
         } inflateEnd_;
         if (deflated) {
             if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
@@ -423,8 +458,9 @@ void PackageReader::extractMember(const Member &member, const QString &target, q
         if (!readExact(in.get(), authCode, sizeof authCode, member.name))
             throw PackageError(readError(member.name, describeZipError(ZIP_ER_EOF)));
         if (!aes.authenticate(authCode))
-            throw PackageError(readError(member.name,
-                                         QStringLiteral("falha na verificação de autenticidade (conteúdo danificado ou adulterado)")));
+            throw PackageError(
+                readError(member.name,
+                          QStringLiteral("falha na verificação de autenticidade (conteúdo danificado ou adulterado)")));
         if (dataBroken || !streamEnded)
             throw PackageError(readError(member.name, describeZipError(ZIP_ER_COMPRESSED_DATA)));
         // AE-2 entries carry no CRC (stored as 0); AE-1 entries do.

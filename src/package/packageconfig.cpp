@@ -29,12 +29,12 @@ QString readMemberText(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw PackageError(QStringLiteral("Não foi possível ler o arquivo \"") + path + QStringLiteral("\": ")
-                           + file.errorString());
+        throw PackageError(QStringLiteral("Não foi possível ler o arquivo \"") + path + QStringLiteral("\": ") +
+                           file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw PackageError(QStringLiteral("Não foi possível ler o arquivo \"") + path + QStringLiteral("\": ")
-                           + file.errorString());
+        throw PackageError(QStringLiteral("Não foi possível ler o arquivo \"") + path + QStringLiteral("\": ") +
+                           file.errorString());
     return decodePackageText(bytes);
 }
 
@@ -48,9 +48,10 @@ bool copyReplacing(const QString &source, const QString &target)
 
 void logReadError(InstallerSession &session, const QString &message)
 {
-    session.UpdateStatus(QStringLiteral("Erro durante a leitura do arquivo \"Config.Ini\" no pacote de atualização. Mensagem: ")
-                             + message,
-                         true, QString(), ImageError, false);
+    session.UpdateStatus(
+        QStringLiteral("Erro durante a leitura do arquivo \"Config.Ini\" no pacote de atualização. Mensagem: ") +
+            message,
+        true, QString(), ImageError, false);
 }
 
 }  // namespace
@@ -66,7 +67,8 @@ void ReadPackageSettings(const QString &configIniPath, PackageSettings &settings
 {
     const platform::ProfileFile ini(configIniPath);
     const QString outros = QStringLiteral("Outros");
-    settings.sqlDelimiter = ini.readString(QStringLiteral("ConfigSQL"), QStringLiteral("SQLDelimiter"), QStringLiteral(";"));
+    settings.sqlDelimiter =
+        ini.readString(QStringLiteral("ConfigSQL"), QStringLiteral("SQLDelimiter"), QStringLiteral(";"));
     settings.versaoPacote = ini.readString(outros, QStringLiteral("VersaoPacote"), QStringLiteral("0.0.001"));
     settings.versaoRequerida = ini.readString(outros, QStringLiteral("VersaoRequerida"), QStringLiteral("0.0.000"));
     settings.ignorarVersao = ini.readBool(outros, QStringLiteral("IgnorarVersao"));
@@ -103,7 +105,8 @@ void LoadIniConfig(InstallerSession &session)
         for (const QString &name : members) {
             const QString path = inWork(name);
             if (QFileInfo::exists(path) && !QFile::remove(path))
-                throw PackageError(QStringLiteral("Não foi possível remover o arquivo \"") + path + QStringLiteral("\"."));
+                throw PackageError(QStringLiteral("Não foi possível remover o arquivo \"") + path +
+                                   QStringLiteral("\"."));
         }
         {
             PackageReader reader(packageFilePath(session), session.build.packagePassword);
@@ -117,8 +120,8 @@ void LoadIniConfig(InstallerSession &session)
         session.package.scriptDB2.clear();
         session.package.scriptMSSQL.clear();
         const std::pair<QString, QStringList *> scripts[] = {{kScriptsOracle, &session.package.scriptOracle},
-                                                              {kScriptsDB2, &session.package.scriptDB2},
-                                                              {kScriptsMSSQL, &session.package.scriptMSSQL}};
+                                                             {kScriptsDB2, &session.package.scriptDB2},
+                                                             {kScriptsMSSQL, &session.package.scriptMSSQL}};
         for (const auto &[name, lines] : scripts) {
             if (QFileInfo::exists(inWork(name)))
                 *lines = platform::splitLines(readMemberText(inWork(name)));

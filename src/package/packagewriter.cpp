@@ -37,7 +37,8 @@ PackageWriter::PackageWriter(const QString &outputPath, const QString &password,
         zip_error_init_with_code(&error, code);
         const QString reason = QString::fromUtf8(zip_error_strerror(&error));
         zip_error_fini(&error);
-        throw PackageError(QStringLiteral("Não foi possível criar \"") + native(outputPath) + QStringLiteral("\": ") + reason);
+        throw PackageError(QStringLiteral("Não foi possível criar \"") + native(outputPath) + QStringLiteral("\": ") +
+                           reason);
     }
 }
 
@@ -76,13 +77,14 @@ void PackageWriter::addFile(const QString &memberName, const QString &sourcePath
     // Checked now, so that an unreadable file stops the run before anything is written.
     QFile probe(sourcePath);
     if (!probe.open(QIODevice::ReadOnly))
-        throw PackageError(QStringLiteral("Não foi possível ler \"") + native(sourcePath) + QStringLiteral("\": ")
-                           + probe.errorString());
+        throw PackageError(QStringLiteral("Não foi possível ler \"") + native(sourcePath) + QStringLiteral("\": ") +
+                           probe.errorString());
     probe.close();
     zip_source_t *source = zip_source_file(m_zip, QFile::encodeName(sourcePath).constData(), 0, -1);
     if (!source)
         fail(QStringLiteral("Não foi possível ler \"") + native(sourcePath) + QLatin1Char('"'));
-    const zip_int64_t index = zip_file_add(m_zip, memberName.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+    const zip_int64_t index =
+        zip_file_add(m_zip, memberName.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
     if (index < 0) {
         zip_source_free(source);
         fail(QStringLiteral("Não foi possível incluir \"") + memberName + QLatin1Char('"'));
@@ -97,7 +99,8 @@ void PackageWriter::addBytes(const QString &memberName, const QByteArray &bytes)
     zip_source_t *source = zip_source_buffer(m_zip, kept.constData(), zip_uint64_t(kept.size()), 0);
     if (!source)
         fail(QStringLiteral("Não foi possível incluir \"") + memberName + QLatin1Char('"'));
-    const zip_int64_t index = zip_file_add(m_zip, memberName.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+    const zip_int64_t index =
+        zip_file_add(m_zip, memberName.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
     if (index < 0) {
         zip_source_free(source);
         fail(QStringLiteral("Não foi possível incluir \"") + memberName + QLatin1Char('"'));
@@ -138,8 +141,8 @@ std::vector<PackedMember> packFolder(const QString &sourceFolder, const QString 
         if (member.directory)
             member.name += QLatin1Char('/');
         else if (!info.isFile())
-            throw PackageError(QStringLiteral("Não foi possível ler \"") + native(info.filePath())
-                               + QStringLiteral("\": não é um arquivo comum."));
+            throw PackageError(QStringLiteral("Não foi possível ler \"") + native(info.filePath()) +
+                               QStringLiteral("\": não é um arquivo comum."));
         else
             member.size = info.size();
         members.push_back(member);

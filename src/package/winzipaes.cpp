@@ -120,10 +120,14 @@ WinZipAesDecryptor::~WinZipAesDecryptor() = default;
 int WinZipAesDecryptor::saltLength(int keyBytes)
 {
     switch (keyBytes) {
-    case 16: return 8;
-    case 24: return 12;
-    case 32: return 16;
-    default: return 0;
+    case 16:
+        return 8;
+    case 24:
+        return 12;
+    case 32:
+        return 16;
+    default:
+        return 0;
     }
 }
 
@@ -143,7 +147,9 @@ bool WinZipAesDecryptor::start(const QByteArray &password, int keyBytes, const u
     }
 
     Crypto &c = *m_crypto;
-    const EVP_CIPHER *cipher = keyBytes == 16 ? EVP_aes_128_ecb() : keyBytes == 24 ? EVP_aes_192_ecb() : EVP_aes_256_ecb();
+    const EVP_CIPHER *cipher = keyBytes == 16   ? EVP_aes_128_ecb()
+                               : keyBytes == 24 ? EVP_aes_192_ecb()
+                                                : EVP_aes_256_ecb();
     if (!c.cipher)
         c.cipher = EVP_CIPHER_CTX_new();
     if (!c.mac)
@@ -155,9 +161,9 @@ bool WinZipAesDecryptor::start(const QByteArray &password, int keyBytes, const u
     char digest[] = "SHA1";
     const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
                                  OSSL_PARAM_construct_end()};
-    const bool ok = c.macContext && EVP_EncryptInit_ex(c.cipher, cipher, nullptr, derived, nullptr) == 1
-                    && EVP_CIPHER_CTX_set_padding(c.cipher, 0) == 1
-                    && EVP_MAC_init(c.macContext, derived + keyBytes, size_t(keyBytes), params) == 1;
+    const bool ok = c.macContext && EVP_EncryptInit_ex(c.cipher, cipher, nullptr, derived, nullptr) == 1 &&
+                    EVP_CIPHER_CTX_set_padding(c.cipher, 0) == 1 &&
+                    EVP_MAC_init(c.macContext, derived + keyBytes, size_t(keyBytes), params) == 1;
     OPENSSL_cleanse(derived, sizeof derived);
     if (!ok)
         throw PackageError(QStringLiteral("falha da biblioteca de criptografia: AES initialisation failed"));
@@ -182,8 +188,8 @@ void WinZipAesDecryptor::refillKeyStream()
         }
     }
     int produced = 0;
-    if (EVP_EncryptUpdate(c.cipher, c.keyStream, &produced, c.counters, int(kKeyStreamBytes)) != 1
-        || produced != int(kKeyStreamBytes))
+    if (EVP_EncryptUpdate(c.cipher, c.keyStream, &produced, c.counters, int(kKeyStreamBytes)) != 1 ||
+        produced != int(kKeyStreamBytes))
         throw PackageError(QStringLiteral("falha da biblioteca de criptografia: AES failed"));
     m_keyStreamPos = 0;
     m_keyStreamLength = kKeyStreamBytes;
@@ -219,8 +225,8 @@ bool WinZipAesDecryptor::authenticate(const uint8_t *authCode)
 {
     uint8_t computed[EVP_MAX_MD_SIZE];
     size_t computedLength = 0;
-    if (EVP_MAC_final(m_crypto->macContext, computed, &computedLength, sizeof computed) != 1
-        || computedLength < size_t(kAuthCodeLength))
+    if (EVP_MAC_final(m_crypto->macContext, computed, &computedLength, sizeof computed) != 1 ||
+        computedLength < size_t(kAuthCodeLength))
         throw PackageError(QStringLiteral("falha da biblioteca de criptografia: HMAC failed"));
     return CRYPTO_memcmp(computed, authCode, kAuthCodeLength) == 0;
 }

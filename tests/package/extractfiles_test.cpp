@@ -12,6 +12,8 @@
 namespace tivra {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 using namespace packagetest;
 using testsupport::PackageBuilder;
 
@@ -20,7 +22,7 @@ protected:
     ExtractFilesTest() : m_session(m_ui)
     {
         m_session.installerDirectory = m_site.installerDirectory();
-        m_session.workingFolder = m_session.installerDirectory + QStringLiteral("tmp");
+        m_session.workingFolder = m_session.installerDirectory + u"tmp"_s;
     }
 
     // Grid rows as "image|text", each with the image it was reported with.
@@ -29,7 +31,7 @@ protected:
         m_session.status.settleLastRow();
         QStringList result;
         for (const StatusRow &row : m_session.status.rows()) {
-            EXPECT_EQ(row.group, QStringLiteral("02. Preparação do Pacote"));
+            EXPECT_EQ(row.group, u"02. Preparação do Pacote"_s);
             result.append(QString::number(row.image) + QLatin1Char('|') + row.detalhes);
         }
         return result;
@@ -52,35 +54,34 @@ protected:
 TEST_F(ExtractFilesTest, UnpacksThePackageKeepingFolders)
 {
     PackageBuilder()
-        .add(QStringLiteral("Config.ini"), "c")
-        .add(QStringLiteral("AppTivra\\Producao\\Bin\\App.dll"), "dll")
-        .add(QStringLiteral("ExportCatalogo.zip"), "zip")
+        .add(u"Config.ini"_s, "c")
+        .add(u"AppTivra\\Producao\\Bin\\App.dll"_s, "dll")
+        .add(u"ExportCatalogo.zip"_s, "zip")
         .writeUpdatePack(m_session.installerDirectory);
     EXPECT_TRUE(ExtractFiles(m_session));
-    const QStringList expected{QStringLiteral("1|Preparando o pacote para atualização..."),
-                               QStringLiteral("1|     Arquivos extraídos com sucesso!")};
+    const QStringList expected{u"1|Preparando o pacote para atualização..."_s,
+                               u"1|     Arquivos extraídos com sucesso!"_s};
     EXPECT_EQ(rows(), expected);
     EXPECT_EQ(log(), (QStringList{expected[0].mid(2), expected[1].mid(2)}));
     EXPECT_EQ(filesUnder(m_session.workingFolder).keys(),
-              (QStringList{QStringLiteral("AppTivra/Producao/Bin/App.dll"), QStringLiteral("Config.ini"),
-                           QStringLiteral("ExportCatalogo.zip")}));
+              (QStringList{u"AppTivra/Producao/Bin/App.dll"_s, u"Config.ini"_s, u"ExportCatalogo.zip"_s}));
 }
 
 // A leftover working folder, or an installer folder where it cannot be made, stops the stage.
 TEST_F(ExtractFilesTest, RefusesAnExistingOrImpossibleWorkingFolder)
 {
-    PackageBuilder().add(QStringLiteral("Config.ini"), "c").writeUpdatePack(m_session.installerDirectory);
-    const QString message = QStringLiteral("O diretório \"") + m_session.installerDirectory
-                            + QStringLiteral("\" precisa de permissão de escrita para extração do pacote!");
+    PackageBuilder().add(u"Config.ini"_s, "c").writeUpdatePack(m_session.installerDirectory);
+    const QString message = u"O diretório \""_s + m_session.installerDirectory +
+                            u"\" precisa de permissão de escrita para extração do pacote!"_s;
     QDir().mkdir(m_session.workingFolder);
     EXPECT_FALSE(ExtractFiles(m_session));
-    EXPECT_EQ(rows(), QStringList{QStringLiteral("2|") + message});
+    EXPECT_EQ(rows(), QStringList{u"2|"_s + message});
     EXPECT_EQ(log(), QStringList{message});
     EXPECT_TRUE(QDir(m_session.workingFolder).isEmpty());
 
     m_session.status.clearRows();
-    m_session.installerDirectory = m_site.root() + QStringLiteral("/nao-existe/");
-    m_session.workingFolder = m_session.installerDirectory + QStringLiteral("tmp");
+    m_session.installerDirectory = m_site.root() + u"/nao-existe/"_s;
+    m_session.workingFolder = m_session.installerDirectory + u"tmp"_s;
     EXPECT_FALSE(ExtractFiles(m_session));
     EXPECT_EQ(rows().size(), 1);
     EXPECT_FALSE(QFileInfo::exists(m_session.workingFolder));
@@ -89,29 +90,30 @@ TEST_F(ExtractFilesTest, RefusesAnExistingOrImpossibleWorkingFolder)
 // The error's message goes to the log only; the grid gets a row that is not logged.
 TEST_F(ExtractFilesTest, ReportsArchiveErrorsInLogAndGridSeparately)
 {
-    PackageBuilder().password(QStringLiteral("outrasenha")).add(QStringLiteral("Config.ini"), "c")
-        .writeUpdatePack(m_session.installerDirectory);
+    PackageBuilder().password(u"outrasenha"_s).add(u"Config.ini"_s, "c").writeUpdatePack(m_session.installerDirectory);
     EXPECT_FALSE(ExtractFiles(m_session));
-    EXPECT_EQ(rows(), (QStringList{QStringLiteral("1|Preparando o pacote para atualização..."),
-                                   QStringLiteral("2|     Erro durante a extração do pacote. Veja os detalhes no arquivo de Log.")}));
+    EXPECT_EQ(rows(),
+              (QStringList{u"1|Preparando o pacote para atualização..."_s,
+                           u"2|     Erro durante a extração do pacote. Veja os detalhes no arquivo de Log."_s}));
     const QStringList logged = log();
     ASSERT_EQ(logged.size(), 2);
-    EXPECT_EQ(logged[0], QStringLiteral("Preparando o pacote para atualização..."));
-    EXPECT_TRUE(logged[1].startsWith(QStringLiteral("Erro durante a extração do pacote de atualização. Mensagem: Não foi possível ler \"Config.ini\" do pacote: senha incorreta")))
+    EXPECT_EQ(logged[0], u"Preparando o pacote para atualização..."_s);
+    EXPECT_TRUE(logged[1].startsWith(
+        u"Erro durante a extração do pacote de atualização. Mensagem: Não foi possível ler \"Config.ini\" do pacote: senha incorreta"_s))
         << logged[1].toStdString();
     EXPECT_EQ(m_session.status.lastStatusImage(), ImageError);
 
     QFile::remove(packageFilePath(m_session));
     QDir(m_session.workingFolder).removeRecursively();
     EXPECT_FALSE(ExtractFiles(m_session));
-    EXPECT_TRUE(log().last().contains(QStringLiteral("Update.pack\" não foi encontrado."))) << log().last().toStdString();
+    EXPECT_TRUE(log().last().contains(u"Update.pack\" não foi encontrado."_s)) << log().last().toStdString();
 }
 
 TEST_F(ExtractFilesTest, RemovingTheWorkingFolderSendsItToTheTrash)
 {
     const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_site.root() + QStringLiteral("/dados")));
-    writeBytes(m_session.workingFolder + QStringLiteral("/a/b.txt"), "b");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_site.root() + u"/dados"_s));
+    writeBytes(m_session.workingFolder + u"/a/b.txt"_s, "b");
     EXPECT_TRUE(removeWorkingFolder(m_session));
     EXPECT_FALSE(QFileInfo::exists(m_session.workingFolder));
     EXPECT_TRUE(removeWorkingFolder(m_session));  // a missing folder counts as removed

@@ -12,21 +12,23 @@
 namespace tivra {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 using namespace packagetest;
 using testsupport::PackageBuilder;
 
-const QString kPassword = QStringLiteral("Xy7#pq2!Zw");
+const QString kPassword = u"Xy7#pq2!Zw"_s;
 
 class PackageReaderTest : public ::testing::Test {
 protected:
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QString out() const { return m_dir.filePath(QStringLiteral("out")); }
+    QString out() const { return m_dir.filePath(u"out"_s); }
 
     // Extracts everything with the test password; returns the error text, empty on success.
     QString extractAll(const QString &archive, const QString &password = kPassword)
     {
         try {
-            PackageReader(archive, password).extract(QStringLiteral("*.*"), out());
+            PackageReader(archive, password).extract(u"*.*"_s, out());
             return {};
         } catch (const PackageError &error) {
             return error.message();
@@ -40,95 +42,94 @@ protected:
 // byte with either encryption.
 TEST_F(PackageReaderTest, RoundTripsBothEncryptions)
 {
-    const QMap<QString, QByteArray> expected{
-        {QStringLiteral("Config.ini"), "[Outros]\r\nVersaoPacote=1.2.003\r\n"},
-        {QStringLiteral("AppTivra/Producao/Bin/App.dll"), randomBytes(300000, 7)},
-        {QStringLiteral("AppTivra/Executaveis/Vazio.txt"), QByteArray()},
-        {QStringLiteral("Scripts/grande.sql"), textBytes(60000)},
-        {QStringLiteral("x"), "1"}};
+    const QMap<QString, QByteArray> expected{{u"Config.ini"_s, "[Outros]\r\nVersaoPacote=1.2.003\r\n"},
+                                             {u"AppTivra/Producao/Bin/App.dll"_s, randomBytes(300000, 7)},
+                                             {u"AppTivra/Executaveis/Vazio.txt"_s, QByteArray()},
+                                             {u"Scripts/grande.sql"_s, textBytes(60000)},
+                                             {u"x"_s, "1"}};
     for (PackageEncryption encryption : {PackageEncryption::Aes256, PackageEncryption::TraditionalPkware}) {
         QDir(out()).removeRecursively();
         PackageBuilder builder;
-        builder.encryption(encryption).password(kPassword).directory(QStringLiteral("Vazia/"));
+        builder.encryption(encryption).password(kPassword).directory(u"Vazia/"_s);
         for (auto it = expected.begin(); it != expected.end(); ++it) {
             QString name = it.key();
             if (name.startsWith(QLatin1String("AppTivra")))
                 name.replace(QLatin1Char('/'), QLatin1Char('\\'));  // as Windows tools write them
             builder.add(name, it.value());
         }
-        builder.write(path(QStringLiteral("p.pack")));
-        ASSERT_EQ(extractAll(path(QStringLiteral("p.pack"))), QString());
+        builder.write(path(u"p.pack"_s));
+        ASSERT_EQ(extractAll(path(u"p.pack"_s)), QString());
         EXPECT_EQ(filesUnder(out()), expected);
-        EXPECT_TRUE(QFileInfo(out() + QStringLiteral("/Vazia")).isDir());
+        EXPECT_TRUE(QFileInfo(out() + u"/Vazia"_s).isDir());
     }
 }
 
 TEST_F(PackageReaderTest, KeepsModificationTimeAndOverwritesExistingFiles)
 {
-    const QString source = path(QStringLiteral("src/a.txt"));
+    const QString source = path(u"src/a.txt"_s);
     writeBytes(source, "novo");
     {
         QFile f(source);
         f.open(QIODevice::ReadWrite);
         f.setFileTime(QDateTime(QDate(2021, 3, 4), QTime(10, 20, 30)), QFileDevice::FileModificationTime);
     }
-    PackageWriter writer(path(QStringLiteral("p.pack")), kPassword, PackageEncryption::Aes256);
-    writer.addFile(QStringLiteral("a.txt"), source);
+    PackageWriter writer(path(u"p.pack"_s), kPassword, PackageEncryption::Aes256);
+    writer.addFile(u"a.txt"_s, source);
     writer.commit();
-    writeBytes(out() + QStringLiteral("/a.txt"), "velho e mais comprido");
+    writeBytes(out() + u"/a.txt"_s, "velho e mais comprido");
 
-    ASSERT_EQ(extractAll(path(QStringLiteral("p.pack"))), QString());
-    EXPECT_EQ(readBytes(out() + QStringLiteral("/a.txt")), "novo");
-    const QDateTime stamp = QFileInfo(out() + QStringLiteral("/a.txt")).lastModified();
+    ASSERT_EQ(extractAll(path(u"p.pack"_s)), QString());
+    EXPECT_EQ(readBytes(out() + u"/a.txt"_s), "novo");
+    const QDateTime stamp = QFileInfo(out() + u"/a.txt"_s).lastModified();
     EXPECT_LE(qAbs(stamp.secsTo(QDateTime(QDate(2021, 3, 4), QTime(10, 20, 30)))), 2);
     // Readable by everyone, as files the product copies into the application directory must be.
-    EXPECT_TRUE(QFileInfo(out() + QStringLiteral("/a.txt")).permissions() & QFileDevice::ReadOther);
+    EXPECT_TRUE(QFileInfo(out() + u"/a.txt"_s).permissions() & QFileDevice::ReadOther);
 }
 
 TEST_F(PackageReaderTest, MaskSelectsMembersByExactNameOrWildcard)
 {
     PackageBuilder()
         .password(kPassword)
-        .add(QStringLiteral("Config.ini"), "c")
-        .add(QStringLiteral("ChangeLog"), "l")
-        .add(QStringLiteral("Pasta\\Config.ini"), "p")
-        .write(path(QStringLiteral("p.pack")));
-    PackageReader reader(path(QStringLiteral("p.pack")), kPassword);
-    EXPECT_EQ(reader.extract(QStringLiteral("Config.ini"), out()), 1);
-    EXPECT_EQ(reader.extract(QStringLiteral("config.ini"), out()), 0);
-    EXPECT_EQ(reader.extract(QStringLiteral("Manual.pdf"), out()), 0);
-    EXPECT_EQ(filesUnder(out()).keys(), QStringList{QStringLiteral("Config.ini")});
-    EXPECT_EQ(reader.extract(QStringLiteral("*\\Config.?ni"), out()), 1);
-    EXPECT_EQ(reader.extract(QStringLiteral("*.*"), out()), 3);
+        .add(u"Config.ini"_s, "c")
+        .add(u"ChangeLog"_s, "l")
+        .add(u"Pasta\\Config.ini"_s, "p")
+        .write(path(u"p.pack"_s));
+    PackageReader reader(path(u"p.pack"_s), kPassword);
+    EXPECT_EQ(reader.extract(u"Config.ini"_s, out()), 1);
+    EXPECT_EQ(reader.extract(u"config.ini"_s, out()), 0);
+    EXPECT_EQ(reader.extract(u"Manual.pdf"_s, out()), 0);
+    EXPECT_EQ(filesUnder(out()).keys(), QStringList{u"Config.ini"_s});
+    EXPECT_EQ(reader.extract(u"*\\Config.?ni"_s, out()), 1);
+    EXPECT_EQ(reader.extract(u"*.*"_s, out()), 3);
 }
 
 TEST_F(PackageReaderTest, ReportsMissingDamagedAndTruncatedArchivesAndWrongPassword)
 {
-    EXPECT_TRUE(extractAll(path(QStringLiteral("nada.pack"))).contains(QStringLiteral("não foi encontrado")));
+    EXPECT_TRUE(extractAll(path(u"nada.pack"_s)).contains(u"não foi encontrado"_s));
 
-    PackageBuilder().password(kPassword).add(QStringLiteral("a.bin"), randomBytes(200000, 3)).write(path(QStringLiteral("p.pack")));
-    EXPECT_TRUE(extractAll(path(QStringLiteral("p.pack")), QStringLiteral("outrasenha")).contains(QStringLiteral("senha incorreta")));
+    PackageBuilder().password(kPassword).add(u"a.bin"_s, randomBytes(200000, 3)).write(path(u"p.pack"_s));
+    EXPECT_TRUE(extractAll(path(u"p.pack"_s), u"outrasenha"_s).contains(u"senha incorreta"_s));
     PackageBuilder()
         .password(kPassword)
         .encryption(PackageEncryption::TraditionalPkware)
-        .add(QStringLiteral("t.txt"), textBytes(100))
-        .write(path(QStringLiteral("t.pack")));
-    EXPECT_FALSE(extractAll(path(QStringLiteral("t.pack")), QStringLiteral("outrasenha")).isEmpty());
+        .add(u"t.txt"_s, textBytes(100))
+        .write(path(u"t.pack"_s));
+    EXPECT_FALSE(extractAll(path(u"t.pack"_s), u"outrasenha"_s).isEmpty());
 
     // Passwords longer than a hash block are hashed first when the keys are derived.
     const QString longPassword = QString(70, QLatin1Char('k'));
-    PackageBuilder().password(longPassword).add(QStringLiteral("l.txt"), "longa").write(path(QStringLiteral("l.pack")));
-    EXPECT_EQ(extractAll(path(QStringLiteral("l.pack")), longPassword), QString());
+    PackageBuilder().password(longPassword).add(u"l.txt"_s, "longa").write(path(u"l.pack"_s));
+    EXPECT_EQ(extractAll(path(u"l.pack"_s), longPassword), QString());
 
-    const QByteArray whole = readBytes(path(QStringLiteral("p.pack")));
-    writeBytes(path(QStringLiteral("cut.pack")), whole.left(whole.size() / 2));
-    EXPECT_TRUE(extractAll(path(QStringLiteral("cut.pack"))).contains(QStringLiteral("Não foi possível abrir o pacote")));
-    writeBytes(path(QStringLiteral("junk.pack")), "isto não é um zip");
-    EXPECT_TRUE(extractAll(path(QStringLiteral("junk.pack"))).contains(QStringLiteral("não é um pacote ZIP")));
+    const QByteArray whole = readBytes(path(u"p.pack"_s));
+    writeBytes(path(u"cut.pack"_s), whole.left(whole.size() / 2));
+    EXPECT_TRUE(extractAll(path(u"cut.pack"_s)).contains(u"Não foi possível abrir o pacote"_s));
+    writeBytes(path(u"junk.pack"_s), "isto não é um zip");
+    EXPECT_TRUE(extractAll(path(u"junk.pack"_s)).contains(u"não é um pacote ZIP"_s));
 
-    tamperFirstMember(path(QStringLiteral("p.pack")), 5000);
-    EXPECT_TRUE(extractAll(path(QStringLiteral("p.pack"))).contains(QStringLiteral("autenticidade")));
-    EXPECT_FALSE(QFileInfo::exists(out() + QStringLiteral("/a.bin")));
+    tamperFirstMember(path(u"p.pack"_s), 5000);
+    EXPECT_TRUE(extractAll(path(u"p.pack"_s)).contains(u"autenticidade"_s));
+    EXPECT_FALSE(QFileInfo::exists(out() + u"/a.bin"_s));
 }
 
 // A full disk in the middle of a member leaves neither that member nor a temporary file, and an
@@ -137,47 +138,47 @@ TEST_F(PackageReaderTest, WriteFailureLeavesNoCompleteLookingFile)
 {
     PackageBuilder()
         .password(kPassword)
-        .add(QStringLiteral("1.txt"), "primeiro")
-        .add(QStringLiteral("2.bin"), randomBytes(3 << 20, 9))
-        .write(path(QStringLiteral("p.pack")));
-    writeBytes(out() + QStringLiteral("/2.bin"), "versão anterior");
-    PackageReader reader(path(QStringLiteral("p.pack")), kPassword);
+        .add(u"1.txt"_s, "primeiro")
+        .add(u"2.bin"_s, randomBytes(3 << 20, 9))
+        .write(path(u"p.pack"_s));
+    writeBytes(out() + u"/2.bin"_s, "versão anterior");
+    PackageReader reader(path(u"p.pack"_s), kPassword);
     reader.setWriteLimit(1 << 20);
     try {
-        reader.extract(QStringLiteral("*.*"), out());
+        reader.extract(u"*.*"_s, out());
         ADD_FAILURE() << "extraction should fail";
     } catch (const PackageError &error) {
-        EXPECT_TRUE(error.message().contains(QStringLiteral("2.bin"))) << error.message().toStdString();
+        EXPECT_TRUE(error.message().contains(u"2.bin"_s)) << error.message().toStdString();
     }
-    EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), (QStringList{QStringLiteral("1.txt"), QStringLiteral("2.bin")}));
-    EXPECT_EQ(readBytes(out() + QStringLiteral("/2.bin")), QByteArray("versão anterior"));
+    EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), (QStringList{u"1.txt"_s, u"2.bin"_s}));
+    EXPECT_EQ(readBytes(out() + u"/2.bin"_s), QByteArray("versão anterior"));
 }
 
 TEST_F(PackageReaderTest, RefusesMembersLeadingOutsideTheDestination)
 {
-    for (const QByteArray &evil : {QByteArray("../evil"), QByteArray("/abs"), QByteArray("C:\\x"), QByteArray("a\\..\\..\\x"),
-                                   QByteArray("ok/../../y")}) {
-        const QString archive = path(QStringLiteral("evil.zip"));
+    for (const QByteArray &evil : {QByteArray("../evil"), QByteArray("/abs"), QByteArray("C:\\x"),
+                                   QByteArray("a\\..\\..\\x"), QByteArray("ok/../../y")}) {
+        const QString archive = path(u"evil.zip"_s);
         ASSERT_TRUE(writeRawArchive(archive, {{"first.txt", "safe"}, {evil, "evil"}}));
         const QString error = extractAll(archive);
         EXPECT_TRUE(error.contains(QString::fromLatin1(evil))) << evil.constData() << ": " << error.toStdString();
         // Nothing at all was written, not even the safe member before it.
         EXPECT_FALSE(QFileInfo::exists(out())) << evil.constData();
-        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{QStringLiteral("evil.zip")});
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{u"evil.zip"_s});
     }
-    EXPECT_EQ(safeMemberPath(QStringLiteral(".\\a\\\\b\\")), QStringLiteral("a/b"));
-    EXPECT_EQ(safeMemberPath(QStringLiteral("a..b/c..")), QStringLiteral("a..b/c.."));
+    EXPECT_EQ(safeMemberPath(u".\\a\\\\b\\"_s), u"a/b"_s);
+    EXPECT_EQ(safeMemberPath(u"a..b/c.."_s), u"a..b/c.."_s);
 }
 
 class SevenZipPackages : public PackageReaderTest {
 protected:
     void SetUp() override
     {
-        m_source = path(QStringLiteral("fonte"));
-        m_files = {{QStringLiteral("Config.ini"), "[Outros]\r\nExistBin=1\r\n"},
-                   {QStringLiteral("AppTivra/Bin/App.dll"), randomBytes(1500000, 5)},
-                   {QStringLiteral("AppTivra/Leiame.txt"), textBytes(80000)},
-                   {QStringLiteral("vazio.txt"), QByteArray()}};
+        m_source = path(u"fonte"_s);
+        m_files = {{u"Config.ini"_s, "[Outros]\r\nExistBin=1\r\n"},
+                   {u"AppTivra/Bin/App.dll"_s, randomBytes(1500000, 5)},
+                   {u"AppTivra/Leiame.txt"_s, textBytes(80000)},
+                   {u"vazio.txt"_s, QByteArray()}};
         for (auto it = m_files.begin(); it != m_files.end(); ++it)
             writeBytes(m_source + QLatin1Char('/') + it.key(), it.value());
     }
@@ -187,14 +188,12 @@ protected:
 
 TEST_F(SevenZipPackages, OpensAesArchivesOf7Zip)
 {
-    if (!haveProgram(QStringLiteral("7z")))
+    if (!haveProgram(u"7z"_s))
         GTEST_SKIP() << "7z not installed";
-    for (const QString &method : {QStringLiteral("AES256"), QStringLiteral("AES128")}) {
-        const QString archive = path(method + QStringLiteral(".zip"));
-        ASSERT_EQ(run(QStringLiteral("7z"), {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mem=") + method,
-                                            QStringLiteral("-p") + kPassword, archive, QStringLiteral(".")},
-                      m_source),
-                  0);
+    for (const QString &method : {u"AES256"_s, u"AES128"_s}) {
+        const QString archive = path(method + u".zip"_s);
+        ASSERT_EQ(
+            run(u"7z"_s, {u"a"_s, u"-tzip"_s, u"-mem="_s + method, u"-p"_s + kPassword, archive, u"."_s}, m_source), 0);
         QDir(out()).removeRecursively();
         ASSERT_EQ(extractAll(archive), QString()) << method.toStdString();
         EXPECT_EQ(filesUnder(out()), m_files);
@@ -205,32 +204,27 @@ TEST_F(SevenZipPackages, OpensAesArchivesOf7Zip)
 // entry is stored or deflated.
 TEST_F(SevenZipPackages, RefusesTampered7ZipEntries)
 {
-    if (!haveProgram(QStringLiteral("7z")))
+    if (!haveProgram(u"7z"_s))
         GTEST_SKIP() << "7z not installed";
-    for (const QString &name : {QStringLiteral("AppTivra/Bin/App.dll"), QStringLiteral("AppTivra/Leiame.txt")}) {
-        const QString archive = path(QStringLiteral("one.zip"));
+    for (const QString &name : {u"AppTivra/Bin/App.dll"_s, u"AppTivra/Leiame.txt"_s}) {
+        const QString archive = path(u"one.zip"_s);
         QFile::remove(archive);
-        ASSERT_EQ(run(QStringLiteral("7z"), {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mem=AES256"),
-                                            QStringLiteral("-p") + kPassword, archive, name},
-                      m_source),
+        ASSERT_EQ(run(u"7z"_s, {u"a"_s, u"-tzip"_s, u"-mem=AES256"_s, u"-p"_s + kPassword, archive, name}, m_source),
                   0);
         tamperFirstMember(archive, 1000);
         QDir(out()).removeRecursively();
         const QString error = extractAll(archive);
-        EXPECT_TRUE(error.contains(QStringLiteral("autenticidade"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(u"autenticidade"_s)) << error.toStdString();
         EXPECT_TRUE(filesUnder(out()).isEmpty());
     }
 }
 
 TEST_F(SevenZipPackages, OpensTraditionalArchivesOfZip)
 {
-    if (!haveProgram(QStringLiteral("zip")))
+    if (!haveProgram(u"zip"_s))
         GTEST_SKIP() << "zip not installed";
-    const QString archive = path(QStringLiteral("z.zip"));
-    ASSERT_EQ(run(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-P"), kPassword, archive,
-                                         QStringLiteral(".")},
-                  m_source),
-              0);
+    const QString archive = path(u"z.zip"_s);
+    ASSERT_EQ(run(u"zip"_s, {u"-q"_s, u"-r"_s, u"-P"_s, kPassword, archive, u"."_s}, m_source), 0);
     ASSERT_EQ(extractAll(archive), QString());
     EXPECT_EQ(filesUnder(out()), m_files);
 }

@@ -11,6 +11,8 @@
 namespace tivra {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 using namespace packagetest;
 using testsupport::PackageBuilder;
 
@@ -28,7 +30,7 @@ protected:
     LoadIniConfigTest() : m_session(m_ui)
     {
         m_session.installerDirectory = m_site.installerDirectory();
-        m_session.workingFolder = m_session.installerDirectory + QStringLiteral("tmp");
+        m_session.workingFolder = m_session.installerDirectory + u"tmp"_s;
     }
 
     // A package as the maker builds it, with every member this loader reads.
@@ -36,12 +38,12 @@ protected:
     {
         PackageBuilder builder;
         builder.config(kFullConfig)
-            .addText(QStringLiteral("ChangeLog"), QStringLiteral("Versão 2.3.004\nCorreção de relatórios\n"))
-            .add(QStringLiteral("ScriptsOracle.sql"), "CREATE TABLE A (X INT);\r\nCOMMIT;\r\n")
-            .add(QStringLiteral("ScriptsDB2.sql"), "L1\nL2\rL3\r\nL4")
-            .add(QStringLiteral("ScriptsMSSQL.sql"), "SELECT 1;\r\nGO\r\n")
-            .add(QStringLiteral("Manual.pdf"), "%PDF-1.4 manual 2.3.004")
-            .add(QStringLiteral("AppTivra\\Producao\\Bin\\Srv1.dll"), "binario");
+            .addText(u"ChangeLog"_s, u"Versão 2.3.004\nCorreção de relatórios\n"_s)
+            .add(u"ScriptsOracle.sql"_s, "CREATE TABLE A (X INT);\r\nCOMMIT;\r\n")
+            .add(u"ScriptsDB2.sql"_s, "L1\nL2\rL3\r\nL4")
+            .add(u"ScriptsMSSQL.sql"_s, "SELECT 1;\r\nGO\r\n")
+            .add(u"Manual.pdf"_s, "%PDF-1.4 manual 2.3.004")
+            .add(u"AppTivra\\Producao\\Bin\\Srv1.dll"_s, "binario");
         return builder;
     }
 
@@ -62,29 +64,29 @@ TEST_F(LoadIniConfigTest, ReadsEverySettingScriptManualAndChangeLog)
 {
     load(fullPackage());
     const PackageSettings &p = m_session.package;
-    EXPECT_EQ(p.sqlDelimiter, QStringLiteral("/"));
-    EXPECT_EQ(p.versaoPacote, QStringLiteral("2.3.004"));
-    EXPECT_EQ(p.versaoRequerida, QStringLiteral("2.3.000"));
-    EXPECT_TRUE(p.ignorarVersao && p.packCorrecao && p.existBin && p.existScript && p.existCatalogo && p.existMsg
-                && p.existRotulo && p.existRestrFunc);
-    EXPECT_EQ(p.componentes, (QStringList{QStringLiteral("TivraServer=TivraServer;Srv1.dll;Srv2.dll"),
-                                          QStringLiteral("TivraRel=TivraRel;Rel.dll")}));
-    EXPECT_EQ(p.binaryToCopy, (QStringList{QStringLiteral("AppTivra\\Producao\\Bin\\Srv1.dll"),
-                                           QStringLiteral("AppTivra\\Producao\\Bin\\Rel.dll")}));
-    EXPECT_EQ(p.dependenciasDB2, (QStringList{QStringLiteral("1=S"), QStringLiteral("2=N")}));
-    EXPECT_EQ(p.dependenciasOracle, QStringList{QStringLiteral("1=N")});
-    EXPECT_EQ(p.dependenciasMSSQL, QStringList{QStringLiteral("1=S")});
-    EXPECT_EQ(p.tableSpaces, (QStringList{QStringLiteral("TS_DADOS"), QStringLiteral("TS_INDICES")}));
-    EXPECT_EQ(p.scriptOracle, (QStringList{QStringLiteral("CREATE TABLE A (X INT);"), QStringLiteral("COMMIT;")}));
-    EXPECT_EQ(p.scriptDB2, (QStringList{QStringLiteral("L1"), QStringLiteral("L2"), QStringLiteral("L3"), QStringLiteral("L4")}));
-    EXPECT_EQ(p.scriptMSSQL, (QStringList{QStringLiteral("SELECT 1;"), QStringLiteral("GO")}));
-    EXPECT_EQ(m_session.changeLog, QStringLiteral("Versão 2.3.004\r\nCorreção de relatórios\r\n"));
-    EXPECT_EQ(readBytes(installed(QStringLiteral("Manual.pdf"))), "%PDF-1.4 manual 2.3.004");
+    EXPECT_EQ(p.sqlDelimiter, u"/"_s);
+    EXPECT_EQ(p.versaoPacote, u"2.3.004"_s);
+    EXPECT_EQ(p.versaoRequerida, u"2.3.000"_s);
+    EXPECT_TRUE(p.ignorarVersao && p.packCorrecao && p.existBin && p.existScript && p.existCatalogo && p.existMsg &&
+                p.existRotulo && p.existRestrFunc);
+    EXPECT_EQ(p.componentes,
+              (QStringList{u"TivraServer=TivraServer;Srv1.dll;Srv2.dll"_s, u"TivraRel=TivraRel;Rel.dll"_s}));
+    EXPECT_EQ(p.binaryToCopy,
+              (QStringList{u"AppTivra\\Producao\\Bin\\Srv1.dll"_s, u"AppTivra\\Producao\\Bin\\Rel.dll"_s}));
+    EXPECT_EQ(p.dependenciasDB2, (QStringList{u"1=S"_s, u"2=N"_s}));
+    EXPECT_EQ(p.dependenciasOracle, QStringList{u"1=N"_s});
+    EXPECT_EQ(p.dependenciasMSSQL, QStringList{u"1=S"_s});
+    EXPECT_EQ(p.tableSpaces, (QStringList{u"TS_DADOS"_s, u"TS_INDICES"_s}));
+    EXPECT_EQ(p.scriptOracle, (QStringList{u"CREATE TABLE A (X INT);"_s, u"COMMIT;"_s}));
+    EXPECT_EQ(p.scriptDB2, (QStringList{u"L1"_s, u"L2"_s, u"L3"_s, u"L4"_s}));
+    EXPECT_EQ(p.scriptMSSQL, (QStringList{u"SELECT 1;"_s, u"GO"_s}));
+    EXPECT_EQ(m_session.changeLog, u"Versão 2.3.004\r\nCorreção de relatórios\r\n"_s);
+    EXPECT_EQ(readBytes(installed(u"Manual.pdf"_s)), "%PDF-1.4 manual 2.3.004");
     EXPECT_TRUE(m_session.manualButtonVisible);
-    EXPECT_EQ(m_session.manualButtonCaption, QStringLiteral("Manual da Versão 2.3.004"));
+    EXPECT_EQ(m_session.manualButtonCaption, u"Manual da Versão 2.3.004"_s);
     EXPECT_TRUE(m_session.status.logText().isEmpty());
     // Only the members named above are unpacked.
-    EXPECT_FALSE(QFileInfo::exists(m_session.workingFolder + QStringLiteral("/AppTivra")));
+    EXPECT_FALSE(QFileInfo::exists(m_session.workingFolder + u"/AppTivra"_s));
 }
 
 // A second package replaces everything the first one left: settings, lists, scripts, change log
@@ -93,32 +95,31 @@ TEST_F(LoadIniConfigTest, SecondPackageReplacesEverything)
 {
     load(fullPackage());
     LoadIniConfig(m_session);  // the working folder now holds the first package's members
-    load(PackageBuilder().config(QStringLiteral("[Outros]\nExistBin=S\n")).add(QStringLiteral("ScriptsDB2.sql"), "NOVO"));
+    load(PackageBuilder().config(u"[Outros]\nExistBin=S\n"_s).add(u"ScriptsDB2.sql"_s, "NOVO"));
 
     const PackageSettings &p = m_session.package;
     const PackageSettings defaults;
-    EXPECT_EQ(p.versaoPacote, QStringLiteral("0.0.001"));
+    EXPECT_EQ(p.versaoPacote, u"0.0.001"_s);
     EXPECT_EQ(p.versaoRequerida, defaults.versaoRequerida);
-    EXPECT_EQ(p.sqlDelimiter, QStringLiteral(";"));
-    EXPECT_FALSE(p.ignorarVersao || p.packCorrecao || p.existBin || p.existScript || p.existCatalogo || p.existMsg
-                 || p.existRotulo || p.existRestrFunc);
-    EXPECT_TRUE(p.componentes.isEmpty() && p.binaryToCopy.isEmpty() && p.dependenciasDB2.isEmpty()
-                && p.dependenciasOracle.isEmpty() && p.dependenciasMSSQL.isEmpty() && p.tableSpaces.isEmpty());
+    EXPECT_EQ(p.sqlDelimiter, u";"_s);
+    EXPECT_FALSE(p.ignorarVersao || p.packCorrecao || p.existBin || p.existScript || p.existCatalogo || p.existMsg ||
+                 p.existRotulo || p.existRestrFunc);
+    EXPECT_TRUE(p.componentes.isEmpty() && p.binaryToCopy.isEmpty() && p.dependenciasDB2.isEmpty() &&
+                p.dependenciasOracle.isEmpty() && p.dependenciasMSSQL.isEmpty() && p.tableSpaces.isEmpty());
     EXPECT_TRUE(p.scriptOracle.isEmpty() && p.scriptMSSQL.isEmpty());
-    EXPECT_EQ(p.scriptDB2, QStringList{QStringLiteral("NOVO")});
+    EXPECT_EQ(p.scriptDB2, QStringList{u"NOVO"_s});
     EXPECT_EQ(m_session.changeLog, QString());
     EXPECT_FALSE(m_session.manualButtonVisible);
-    EXPECT_FALSE(QFileInfo::exists(installed(QStringLiteral("Manual.pdf"))));
+    EXPECT_FALSE(QFileInfo::exists(installed(u"Manual.pdf"_s)));
 }
 
 TEST_F(LoadIniConfigTest, BooleansAreIntegersOnly)
 {
-    const QString ini = m_site.root() + QStringLiteral("/Config.ini");
-    const QList<QPair<QString, bool>> cases{{QStringLiteral("1"), true},    {QStringLiteral("5"), true},
-                                            {QStringLiteral("0x1"), true},  {QStringLiteral("0"), false},
-                                            {QStringLiteral("S"), false},   {QStringLiteral("true"), false}};
+    const QString ini = m_site.root() + u"/Config.ini"_s;
+    const QList<QPair<QString, bool>> cases{{u"1"_s, true},  {u"5"_s, true},  {u"0x1"_s, true},
+                                            {u"0"_s, false}, {u"S"_s, false}, {u"true"_s, false}};
     for (const auto &[value, expected] : cases) {
-        writeBytes(ini, testsupport::windowsText(QStringLiteral("[outros]\nexistbin=") + value + QStringLiteral("\n")));
+        writeBytes(ini, testsupport::windowsText(u"[outros]\nexistbin="_s + value + u"\n"_s));
         PackageSettings settings;
         settings.existBin = !expected;
         ReadPackageSettings(ini, settings);
@@ -126,52 +127,53 @@ TEST_F(LoadIniConfigTest, BooleansAreIntegersOnly)
     }
     PackageSettings settings;
     settings.existBin = true;
-    ReadPackageSettings(m_site.root() + QStringLiteral("/nao-existe.ini"), settings);
+    ReadPackageSettings(m_site.root() + u"/nao-existe.ini"_s, settings);
     EXPECT_FALSE(settings.existBin);
 }
 
 TEST_F(LoadIniConfigTest, WithoutPackageNothingChangesAndNothingIsLogged)
 {
     load(fullPackage());
-    QFile::remove(installed(QStringLiteral("Update.pack")));
+    QFile::remove(installed(u"Update.pack"_s));
     const QStringList lines = m_session.package.scriptOracle;
     LoadIniConfig(m_session);
-    EXPECT_EQ(m_session.package.versaoPacote, QStringLiteral("2.3.004"));
+    EXPECT_EQ(m_session.package.versaoPacote, u"2.3.004"_s);
     EXPECT_EQ(m_session.package.scriptOracle, lines);
     EXPECT_FALSE(m_session.changeLog.isEmpty());
     EXPECT_TRUE(m_session.manualButtonVisible);
     EXPECT_TRUE(m_session.status.logText().isEmpty());
     EXPECT_TRUE(m_session.status.rows().empty());
     // The earlier package's manual is removed all the same.
-    EXPECT_FALSE(QFileInfo::exists(installed(QStringLiteral("Manual.pdf"))));
+    EXPECT_FALSE(QFileInfo::exists(installed(u"Manual.pdf"_s)));
 }
 
 TEST_F(LoadIniConfigTest, DamagedPackageIsLoggedAndKeepsEarlierValues)
 {
     load(fullPackage());
-    writeBytes(installed(QStringLiteral("Update.pack")), "danificado");
+    writeBytes(installed(u"Update.pack"_s), "danificado");
     LoadIniConfig(m_session);
     ASSERT_EQ(m_session.status.logText().size(), 1);
-    EXPECT_TRUE(m_session.status.logText()[0].contains(QStringLiteral(
-        "- Erro durante a leitura do arquivo \"Config.Ini\" no pacote de atualização. Mensagem: Não foi possível abrir o pacote")));
+    EXPECT_TRUE(m_session.status.logText()[0].contains(
+        QStringLiteral("- Erro durante a leitura do arquivo \"Config.Ini\" no pacote de atualização. Mensagem: Não foi "
+                       "possível abrir o pacote")));
     EXPECT_TRUE(m_session.status.rows().empty());
-    EXPECT_EQ(m_session.package.versaoPacote, QStringLiteral("2.3.004"));
+    EXPECT_EQ(m_session.package.versaoPacote, u"2.3.004"_s);
 
     m_session.status.clearLogText();
-    load(fullPackage().password(QStringLiteral("outrasenha")));
+    load(fullPackage().password(u"outrasenha"_s));
     ASSERT_EQ(m_session.status.logText().size(), 1);
-    EXPECT_TRUE(m_session.status.logText()[0].contains(QStringLiteral("senha incorreta")));
+    EXPECT_TRUE(m_session.status.logText()[0].contains(u"senha incorreta"_s));
 }
 
 // Files left in the working folder by an earlier run do not pass for members of this package.
 TEST_F(LoadIniConfigTest, IgnoresLeftoversOfTheWorkingFolder)
 {
-    writeBytes(m_session.workingFolder + QStringLiteral("/Config.ini"), "[Outros]\r\nVersaoPacote=9.9.999\r\n");
-    writeBytes(m_session.workingFolder + QStringLiteral("/ChangeLog"), "antigo");
-    writeBytes(m_session.workingFolder + QStringLiteral("/Manual.pdf"), "antigo");
-    load(PackageBuilder().add(QStringLiteral("ChangeLog"), "\xEF\xBB\xBFUTF-8: ação"));
-    EXPECT_EQ(m_session.package.versaoPacote, QStringLiteral("0.0.001"));
-    EXPECT_EQ(m_session.changeLog, QStringLiteral("UTF-8: ação"));
+    writeBytes(m_session.workingFolder + u"/Config.ini"_s, "[Outros]\r\nVersaoPacote=9.9.999\r\n");
+    writeBytes(m_session.workingFolder + u"/ChangeLog"_s, "antigo");
+    writeBytes(m_session.workingFolder + u"/Manual.pdf"_s, "antigo");
+    load(PackageBuilder().add(u"ChangeLog"_s, "\xEF\xBB\xBFUTF-8: ação"));
+    EXPECT_EQ(m_session.package.versaoPacote, u"0.0.001"_s);
+    EXPECT_EQ(m_session.changeLog, u"UTF-8: ação"_s);
     EXPECT_FALSE(m_session.manualButtonVisible);
 }
 

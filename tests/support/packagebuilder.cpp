@@ -77,7 +77,8 @@ PackageBuilder &PackageBuilder::password(const QString &value)
 QString PackageBuilder::write(const QString &path) const
 {
     try {
-        PackageWriter writer(path, m_passwordSet ? m_password : BuildSettings::compiled().packagePassword, m_encryption);
+        PackageWriter writer(path, m_passwordSet ? m_password : BuildSettings::compiled().packagePassword,
+                             m_encryption);
         for (const QString &directory : m_directories)
             writer.addDirectory(directory);
         for (const auto &[member, bytes] : m_members)

@@ -69,8 +69,8 @@ int main(int argc, char **argv)
             if (member.directory) {
                 print(stdout, QStringLiteral("  pasta    ") + member.name);
             } else {
-                print(stdout, QStringLiteral("  arquivo  ") + member.name + QStringLiteral(" (") + QString::number(member.size)
-                                  + QStringLiteral(" bytes)"));
+                print(stdout, QStringLiteral("  arquivo  ") + member.name + QStringLiteral(" (") +
+                                  QString::number(member.size) + QStringLiteral(" bytes)"));
                 ++files;
                 bytes += member.size;
             }
@@ -79,9 +79,9 @@ int main(int argc, char **argv)
                           .arg(members.size())
                           .arg(files)
                           .arg(bytes)
-                          .arg(positional[1],
-                               encryption == tivra::PackageEncryption::Aes256 ? QStringLiteral("AES-256")
-                                                                              : QStringLiteral("PKWARE tradicional")));
+                          .arg(positional[1], encryption == tivra::PackageEncryption::Aes256
+                                                  ? QStringLiteral("AES-256")
+                                                  : QStringLiteral("PKWARE tradicional")));
         return 0;
     } catch (const tivra::PackageError &error) {
         print(stderr, QStringLiteral("tivra-pack: ") + error.message());
