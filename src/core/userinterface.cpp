@@ -54,6 +54,11 @@ QString UnattendedUserInterface::chooseSaveFile(const QString &, const QString &
 void UnattendedUserInterface::showText(const QString &, const QString &, bool) {}
 void UnattendedUserInterface::showBusy(bool) {}
 
+std::unique_ptr<ProgressView> UnattendedUserInterface::createProgressView()
+{
+    return std::make_unique<SilentProgressView>();
+}
+
 void UnattendedUserInterface::processEvents()
 {
     if (QCoreApplication::instance())

@@ -8,8 +8,41 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 
 namespace tivra {
+
+// The window of a progress dialog: a system animation, the status label, an optional progress
+// bar, an optional "Cancelar" button and the elapsed-time label. Driven by TProgressForm.
+class ProgressView {
+public:
+    enum class Animation { Copy, Find, Delete };
+
+    virtual ~ProgressView() = default;
+    virtual void setTitle(const QString &title) = 0;
+    // Animation kind and whether it is centred; the dialog's size.
+    virtual void setAnimation(Animation animation, bool centred) = 0;
+    virtual void setSize(int width, int height) = 0;
+    // Places the dialog at half the free width and height of the screen (rounded toward zero).
+    virtual void centreOnScreen() = 0;
+    virtual void setBarVisible(bool visible) = 0;
+    virtual void setBarWidth(int width) = 0;
+    virtual void setBarMaximum(int maximum) = 0;
+    virtual void setBarPosition(int position) = 0;
+    virtual int barPosition() const = 0;
+    virtual void setCancelVisible(bool visible) = 0;
+    virtual void setStatusText(const QString &text) = 0;
+    virtual void setElapsedText(const QString &text) = 0;
+    // Shows the dialog, not modal: the animation starts, the elapsed label is cleared, the bar
+    // goes to 0. close() stops the animation and sets the bar to 0.
+    virtual void show() = 0;
+    virtual void close() = 0;
+    virtual void repaint() = 0;
+
+    // Called by the view when the user pressed "Cancelar" (the view has closed itself).
+    std::function<void()> onCancel;
+};
 
 class UserInterface {
 public:
@@ -56,6 +89,9 @@ public:
     // Lets the window repaint and react while long work runs on the one thread.
     virtual void processEvents() = 0;
 
+    // A new, hidden progress dialog window.
+    virtual std::unique_ptr<ProgressView> createProgressView() = 0;
+
     // Convenience for the common boxes.
     Button information(const QString &caption, const QString &text);
     Button warning(const QString &caption, const QString &text);
@@ -78,6 +114,32 @@ public:
     void showText(const QString &title, const QString &text, bool fixedFont) override;
     void showBusy(bool on) override;
     void processEvents() override;
+    std::unique_ptr<ProgressView> createProgressView() override;
+};
+
+// A progress dialog that shows nothing (unattended runs and tests); it keeps what it was told.
+class SilentProgressView : public ProgressView {
+public:
+    void setTitle(const QString &t) override { title = t; }
+    void setAnimation(Animation a, bool c) override { animation = a; centred = c; }
+    void setSize(int w, int h) override { width = w; height = h; }
+    void centreOnScreen() override { centredOnScreen = true; }
+    void setBarVisible(bool v) override { barVisible = v; }
+    void setBarWidth(int w) override { barWidth = w; }
+    void setBarMaximum(int m) override { barMaximum = m; }
+    void setBarPosition(int p) override { position = p; }
+    int barPosition() const override { return position; }
+    void setCancelVisible(bool v) override { cancelVisible = v; }
+    void setStatusText(const QString &t) override { statusText = t; }
+    void setElapsedText(const QString &t) override { elapsedText = t; }
+    void show() override { visible = true; elapsedText.clear(); position = 0; }
+    void close() override { visible = false; position = 0; }
+    void repaint() override { ++repaints; }
+
+    QString title, statusText, elapsedText;
+    Animation animation = Animation::Copy;
+    bool centred = false, centredOnScreen = false, barVisible = false, cancelVisible = false, visible = false;
+    int width = 0, height = 0, barWidth = 0, barMaximum = 0, position = 0, repaints = 0;
 };
 
 }  // namespace tivra

@@ -1,6 +1,7 @@
 #include "gui/qtuserinterface.h"
 
 #include "gui/textviewer.h"
+#include "gui/tformprogresso.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -86,6 +87,12 @@ void QtUserInterface::showBusy(bool on)
 {
     if (m_busyHandler)
         m_busyHandler(on);
+}
+
+std::unique_ptr<ProgressView> QtUserInterface::createProgressView()
+{
+    // Owned by the caller, not by a parent window, so that it is deleted exactly once.
+    return std::make_unique<TFormProgresso>(nullptr);
 }
 
 void QtUserInterface::processEvents()

@@ -23,6 +23,7 @@ public:
     void showText(const QString &title, const QString &text, bool fixedFont) override;
     void showBusy(bool on) override;
     void processEvents() override;
+    std::unique_ptr<ProgressView> createProgressView() override;
 
 private:
     QPointer<QWidget> m_parent;

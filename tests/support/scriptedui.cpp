@@ -51,6 +51,13 @@ void ScriptedUserInterface::showText(const QString &title, const QString &, bool
     m_textWindows.append(title);
 }
 
+std::unique_ptr<ProgressView> ScriptedUserInterface::createProgressView()
+{
+    auto view = std::make_unique<SilentProgressView>();
+    m_lastProgress = view.get();
+    return view;
+}
+
 void ScriptedUserInterface::showBusy(bool on)
 {
     if (on && !m_busy)

@@ -41,6 +41,9 @@ public:
     void showText(const QString &title, const QString &text, bool fixedFont) override;
     void showBusy(bool on) override;
     void processEvents() override { ++m_pumps; }
+    // Progress dialogs are silent views; the last one made stays reachable for checks.
+    std::unique_ptr<ProgressView> createProgressView() override;
+    SilentProgressView *lastProgressView() const { return m_lastProgress; }
 
 private:
     QString nextChoice(const QString &title);
@@ -50,6 +53,7 @@ private:
     std::vector<Shown> m_boxes;
     QStringList m_textWindows;
     QStringList m_chooserTitles;
+    SilentProgressView *m_lastProgress = nullptr;
     bool m_allowUnexpected = false;
     bool m_busy = false;
     int m_busyOn = 0;
