@@ -14,6 +14,7 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -123,6 +124,13 @@ bool wildcardMatch(QStringView text, QStringView mask)
 QString slashes(QString name)
 {
     return name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
+// Whether the name only names the folder it is in ("." components and separators).
+bool isCurrentFolder(const QString &name)
+{
+    const QStringList parts = slashes(name).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return std::all_of(parts.begin(), parts.end(), [](const QString &part) { return part == QLatin1String("."); });
 }
 
 int aesKeyBytes(zip_uint16_t method)
@@ -317,11 +325,13 @@ int PackageReader::extract(const QString &mask, const QString &destinationFolder
         if (!everything && !wildcardMatch(slashes(member.name), wantedMask))
             continue;
         member.path = safeMemberPath(member.name);
+        member.directory = member.name.endsWith(QLatin1Char('/')) || member.name.endsWith(QLatin1Char('\\'));
+        if (member.directory && member.path.isEmpty() && isCurrentFolder(member.name))
+            continue;  // "./": the destination itself
         if (member.path.isEmpty())
             throw PackageError(
                 QStringLiteral("O membro \"") + member.name +
                 QStringLiteral("\" do pacote aponta para fora da pasta de extração; nada foi extraído."));
-        member.directory = member.name.endsWith(QLatin1Char('/')) || member.name.endsWith(QLatin1Char('\\'));
         selected.push_back(std::move(member));
     }
     if (selected.empty())

@@ -168,6 +168,10 @@ TEST_F(PackageReaderTest, RefusesMembersLeadingOutsideTheDestination)
     }
     EXPECT_EQ(safeMemberPath(u".\\a\\\\b\\"_s), u"a/b"_s);
     EXPECT_EQ(safeMemberPath(u"a..b/c.."_s), u"a..b/c.."_s);
+    // A "./" folder entry names the destination itself and is harmless.
+    ASSERT_TRUE(writeRawArchive(path(u"dot.zip"_s), {{"./", ""}, {"./b.txt", "b"}}));
+    EXPECT_EQ(extractAll(path(u"dot.zip"_s)), QString());
+    EXPECT_EQ(readBytes(out() + u"/b.txt"_s), "b");
 }
 
 class SevenZipPackages : public PackageReaderTest {
