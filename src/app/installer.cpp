@@ -1,5 +1,7 @@
 #include "app/installer.h"
 
+#include "app/subsystems.h"
+#include "app/updaterun.h"
 #include "core/logfiles.h"
 #include "core/userinterface.h"
 #include "package/packageconfig.h"
@@ -77,6 +79,8 @@ Installer::Installer(UserInterface &ui, const BuildSettings &build, QObject *par
     btSyncSvrFinal.caption = QStringLiteral("&Sincronizar Servidores");
     btManual.visible = false;
     siteReachable = [](const QString &url) { return remote::siteReachable(url, 5000); };
+    stageList = updateStages;
+    finalReport = subsystems::sendFinalReport;
 }
 
 Installer::~Installer() = default;

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <vector>
 #include <memory>
 
 namespace tivra {
@@ -166,6 +167,9 @@ public:
     void packageDownloaded();
     // Whether the maker's web site answers (bounded, short timeout). Replaceable by tests.
     std::function<bool(const QString &url)> siteReachable;
+    // The stages of the run and the final report; replaceable by tests.
+    std::function<std::vector<struct UpdateStage>()> stageList;
+    std::function<void(InstallerSession &, const QString &logFile, const QString &message, int failures)> finalReport;
 
 private:
     void setButtonsForPage();

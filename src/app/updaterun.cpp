@@ -23,7 +23,7 @@ std::vector<UpdateStage> updateStages()
 
 bool Installer::runStages()
 {
-    for (const UpdateStage &stage : updateStages()) {
+    for (const UpdateStage &stage : stageList ? stageList() : updateStages()) {
         if (!stage.run(session) && stage.interruptsRun)
             return false;
     }
@@ -115,14 +115,14 @@ void Installer::StartUpdate()
     ShowAnimate(false);
     Q_EMIT changed();
     // 13.
-    if (!platform::ExistParametro(QStringLiteral("/nosendlog"))) {
+    if (!platform::ExistParametro(QStringLiteral("/nosendlog")) && finalReport) {
         if (lastRunResult == RunResult::CompletedWithFailures)
-            subsystems::sendFinalReport(session, lastLogFile, QStringLiteral("Processo de atualização parcialmente concluído!"),
+            finalReport(session, lastLogFile, QStringLiteral("Processo de atualização parcialmente concluído!"),
                                         failures);
         else if (lastRunResult == RunResult::Completed)
-            subsystems::sendFinalReport(session, lastLogFile, QStringLiteral("Processo de atualização concluído!"), 0);
+            finalReport(session, lastLogFile, QStringLiteral("Processo de atualização concluído!"), 0);
         else
-            subsystems::sendFinalReport(session, lastLogFile, QStringLiteral("Processo de atualização interrompido!"),
+            finalReport(session, lastLogFile, QStringLiteral("Processo de atualização interrompido!"),
                                         failures);
     }
     // 14.

@@ -1,0 +1,236 @@
+// The update run: the chain, the verdict and its texts, the log file and logbook, the clean-up,
+// the final report, an escaping error, and the Darnu chain.
+#include "app/installer.h"
+#include "app/updaterun.h"
+#include "core/clock.h"
+#include "platform/system.h"
+#include "support/packagebuilder.h"
+#include "support/scriptedui.h"
+#include "support/testsite.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tivra;
+
+namespace {
+class UpdateRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("XDG_DATA_HOME", QByteArray(site.root().toUtf8() + "/xdg"));
+        platform::setCommandLineArguments({"/noupdate"});
+        setClockForTesting([] { return QDateTime(QDate(2011, 3, 5), QTime(14, 7, 33)); });
+        installer.installerDirectoryOverride = site.installerDirectory();
+        installer.siteReachable = [](const QString &) { return false; };
+        installer.finalReport = [this](InstallerSession &, const QString &file, const QString &message, int failures) {
+            reports.push_back({file, message, failures});
+        };
+        testsupport::PackageBuilder()
+            .config("[Outros]\nVersaoPacote=2.4.107\nExistScript=1\n")
+            .add("AppTivra/Producao/Bin/App.dll", "x")
+            .writeUpdatePack(site.installerDirectory());
+        installer.FormCreate();
+        installer.session.customerCode = "123";
+        installer.session.pathLog = site.root() + "/Log";
+        installer.session.pathBackup = site.root() + "/Backup";
+        QDir().mkpath(installer.session.pathLog);
+        QDir().mkpath(installer.session.pathBackup);
+    }
+    void TearDown() override
+    {
+        platform::setCommandLineArguments({});
+        setClockForTesting({});
+    }
+    void run()
+    {
+        installer.activePage = tsLog;
+        installer.ChangePage(true);
+    }
+    QStringList gridTexts() const
+    {
+        QStringList texts;
+        for (const auto &row : installer.session.status.rows())
+            texts << row.detalhes;
+        return texts;
+    }
+    QString logFileText(const QString &name) const
+    {
+        QFile file(installer.session.pathLog + "/" + name);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        return QString::fromLatin1(file.readAll());
+    }
+
+    struct Report {
+        QString file, message;
+        int failures;
+    };
+    testsupport::TestSite site;
+    testsupport::ScriptedUserInterface ui;
+    Installer installer{ui};
+    std::vector<Report> reports;
+};
+
+UpdateStage failingRow(bool interrupts)
+{
+    return {"test", [](InstallerSession &s) {
+                s.UpdateStatus("falhou", true, "06. Scripts de Banco", ImageError, true);
+                return false;
+            },
+            interrupts};
+}
+}  // namespace
+
+TEST_F(UpdateRunTest, ACompletedRunSavesLogAndLogbookAndShowsItsVerdict)
+{
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Concluído!"));
+    EXPECT_EQ(installer.header.subtitle,
+              QStringLiteral("Todos os procedimentos foram executados com sucesso! Versão 2.4.107 instalada!"));
+    EXPECT_EQ(installer.topImage, TopImage::Success);
+    EXPECT_TRUE(installer.btSyncSvrFinal.visible);
+    EXPECT_TRUE(installer.btConcluir.visible);
+    EXPECT_TRUE(installer.btInstallNewPack.visible);
+    EXPECT_FALSE(installer.btAvancar.visible);
+    EXPECT_EQ(installer.btLog.caption, QStringLiteral("Log Final"));
+    // The extraction rows, then the conclusion rows; the last row got its final image.
+    EXPECT_TRUE(gridTexts().contains("     Arquivos extraídos com sucesso!"));
+    EXPECT_EQ(gridTexts().mid(gridTexts().size() - 2),
+              (QStringList{"Análise de dados concluída!", "Finalizando instalação..."}));
+    EXPECT_EQ(installer.session.status.rows().back().image, ImageSuccess);
+    EXPECT_FALSE(installer.session.status.filterOn());
+
+    EXPECT_EQ(installer.lastLogFile, installer.session.pathLog + "/123_Log_O2.4.107_05032011_1407.txt");
+    const QString log = logFileText("123_Log_O2.4.107_05032011_1407.txt");
+    EXPECT_TRUE(log.contains("05/03/2011 - 14:07:33- Iniciando Procedimento de Atualização\r\n-----"));
+    EXPECT_TRUE(log.endsWith("05/03/2011 - 14:07:33- Procedimento de Atualização Finalizado\r\n"));
+    EXPECT_TRUE(QFileInfo::exists(installer.session.pathLog + "/ManualBordo_v2.4.107_05032011_1407.txt"));
+    // Working folder and the empty backup folder are gone.
+    EXPECT_FALSE(QFileInfo::exists(installer.session.workingFolder));
+    EXPECT_FALSE(QFileInfo::exists(installer.session.pathBackup));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, QStringLiteral("Processo de atualização concluído!"));
+    EXPECT_EQ(reports[0].failures, 0);
+    EXPECT_FALSE(installer.session.continueChain);
+}
+
+TEST_F(UpdateRunTest, OneFailedStepGivesAPartialVerdictAndTheLetterP)
+{
+    installer.stageList = [] {
+        auto stages = updateStages();
+        stages.push_back(failingRow(false));
+        return stages;
+    };
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::CompletedWithFailures);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Parcialmente Concluído!"));
+    EXPECT_EQ(installer.header.subtitle,
+              QStringLiteral("Um procedimento não foi executado corretamente. Versão 2.4.107 parcialmente instalada!"));
+    EXPECT_EQ(installer.topImage, TopImage::Warning);
+    EXPECT_FALSE(installer.btSyncSvrFinal.visible);
+    EXPECT_TRUE(installer.lastLogFile.endsWith("/123_Log_P2.4.107_05032011_1407.txt"));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, QStringLiteral("Processo de atualização parcialmente concluído!"));
+    EXPECT_EQ(reports[0].failures, 1);
+}
+
+TEST_F(UpdateRunTest, AnInterruptingFailureStopsTheChainButNotTheConclusion)
+{
+    bool laterStageRan = false;
+    installer.stageList = [&] {
+        std::vector<UpdateStage> stages = {failingRow(true), failingRow(true)};
+        stages[1].run = [&](InstallerSession &) { return laterStageRan = true; };
+        return stages;
+    };
+    run();
+    EXPECT_FALSE(laterStageRan);
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Interrupted);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Interrompido!"));
+    EXPECT_EQ(installer.header.subtitle,
+              QStringLiteral("Um procedimento obrigatório não foi executado e interrompeu a atualização."));
+    EXPECT_TRUE(installer.btVoltar.visible);
+    EXPECT_EQ(installer.btLog.caption, QStringLiteral("&Log Parcial"));
+    EXPECT_TRUE(gridTexts().contains("Finalizando instalação..."));
+    EXPECT_TRUE(installer.lastLogFile.endsWith("/123_Log_E2.4.107_05032011_1407.txt"));
+    EXPECT_EQ(reports.at(0).message, QStringLiteral("Processo de atualização interrompido!"));
+}
+
+TEST_F(UpdateRunTest, ADamagedPackageInterruptsAtTheExtraction)
+{
+    QFile pack(site.installerDirectory() + "Update.pack");
+    ASSERT_TRUE(pack.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    pack.write("PK\x03\x04 not really a zip");
+    pack.close();
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Interrupted);
+    EXPECT_TRUE(gridTexts().contains("     Erro durante a extração do pacote. Veja os detalhes no arquivo de Log."));
+    const QString log = logFileText("123_Log_E2.4.107_05032011_1407.txt");
+    EXPECT_TRUE(log.contains("Erro durante a extração do pacote de atualização. Mensagem: "));
+    EXPECT_FALSE(log.contains("Veja os detalhes no arquivo de Log."));
+}
+
+TEST_F(UpdateRunTest, SwitchesSkipTheConclusionAndTheReport)
+{
+    platform::setCommandLineArguments({"/noupdate", "/nomd", "/nosendlog"});
+    run();
+    EXPECT_FALSE(gridTexts().contains("Finalizando instalação..."));
+    EXPECT_TRUE(reports.empty());
+    EXPECT_TRUE(QFileInfo::exists(installer.lastLogFile));
+    EXPECT_TRUE(QFileInfo::exists(installer.lastLogbookFile));
+}
+
+TEST_F(UpdateRunTest, AnEscapingErrorEndsTheRunWithTheErrorBoxAndNoFiles)
+{
+    installer.stageList = [] {
+        return std::vector<UpdateStage>{{"x", [](InstallerSession &) -> bool {
+                                             throw std::runtime_error("Arquivo somente leitura");
+                                         },
+                                         false}};
+    };
+    ui.answerNext(UserInterface::Ok);
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Aborted);
+    ASSERT_FALSE(ui.boxes().empty());
+    EXPECT_EQ(ui.boxes().back().box.text, QStringLiteral("Arquivo somente leitura"));
+    EXPECT_EQ(ui.boxes().back().box.icon, UserInterface::Icon::Error);
+    EXPECT_TRUE(QDir(installer.session.pathLog).isEmpty());
+    EXPECT_TRUE(reports.empty());
+    EXPECT_FALSE(installer.btInstallNewPack.visible);
+}
+
+TEST_F(UpdateRunTest, AnUnwritableLogFolderEndsTheRunLikeAnEscapingError)
+{
+    installer.session.pathLog = site.root() + "/missing/deeper";
+    ui.answerNext(UserInterface::Ok);
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Aborted);
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(UpdateRunTest, DarnuModeGoesOnToTheNextPackageAfterAFlawlessRun)
+{
+    installer.session.darnuMode = true;
+    ui.answerNext(UserInterface::Ok);  // the download site cannot be reached
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    // No conclusion stage in Darnu mode; "Tela Inicial" was pressed and the first page tried to
+    // download the next package.
+    EXPECT_TRUE(installer.session.continueChain);
+    EXPECT_TRUE(installer.session.downloadPending);
+    EXPECT_EQ(installer.activePage, tsIntro);
+    EXPECT_EQ(installer.session.status.rowCount(), 0);
+    ASSERT_FALSE(ui.boxes().empty());
+    EXPECT_EQ(ui.boxes().back().box.caption, QStringLiteral("Buscar Atualizações"));
+}
+
+TEST_F(UpdateRunTest, DarnuModeStopsTheChainAfterAFailure)
+{
+    installer.session.darnuMode = true;
+    installer.stageList = [] { return std::vector<UpdateStage>{failingRow(false)}; };
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::CompletedWithFailures);
+    EXPECT_FALSE(installer.session.continueChain);
+    EXPECT_EQ(installer.activePage, tsLog);
+}
