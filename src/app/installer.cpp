@@ -195,7 +195,7 @@ void Installer::PreviewPage(Page page)
     if (page == tsIntro)
         btVoltar.caption = QStringLiteral("&Cancelar");
     if (page == tsFinalizar)
-        btAvancar.caption = QStringLiteral("&Iniciar");
+        buildSummary();  // pure: the text and the buttons of the page
     Q_EMIT changed();
 }
 

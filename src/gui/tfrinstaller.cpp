@@ -307,15 +307,26 @@ QWidget *TfrInstaller::buildSummaryPage()
     m_mFinalizar = new QPlainTextEdit(page);
     m_mFinalizar->setObjectName(QStringLiteral("mFinalizar"));
     m_mFinalizar->setReadOnly(true);
-    layout->addWidget(m_mFinalizar, 1);
-    auto *row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Scripts à serem executados:"), page));
-    row->addWidget(new QPushButton(QStringLiteral("DB2"), page));
-    row->addWidget(new QPushButton(QStringLiteral("Oracle"), page));
-    row->addWidget(new QPushButton(QStringLiteral("SQL Server"), page));
+    layout->addWidget(m_mFinalizar);
+    m_scriptButtons = new QWidget(page);
+    auto *row = new QHBoxLayout(m_scriptButtons);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(new QLabel(QStringLiteral("Scripts à serem executados:"), m_scriptButtons));
+    const auto addScriptButton = [&](const QString &caption, const QString &vendor) {
+        auto *button = new QPushButton(caption, m_scriptButtons);
+        connect(button, &QPushButton::clicked, this, [this, vendor] { m_installer.btScriptClick(vendor); });
+        row->addWidget(button);
+    };
+    addScriptButton(QStringLiteral("DB2"), QStringLiteral("DB2"));
+    addScriptButton(QStringLiteral("Oracle"), QStringLiteral("ORACLE"));
+    addScriptButton(QStringLiteral("SQL Server"), QStringLiteral("SQL Server"));
     row->addStretch();
-    row->addWidget(new QPushButton(QStringLiteral("Relacionar TableSpaces"), page));
-    layout->addLayout(row);
+    m_btTableSpaces = new QPushButton(QStringLiteral("Relacionar TableSpaces"), m_scriptButtons);
+    m_btTableSpaces->setObjectName(QStringLiteral("btRelacionarTableSpaces"));
+    connect(m_btTableSpaces, &QPushButton::clicked, this, [this] { m_installer.btRelacionarTableSpacesClick(); });
+    row->addWidget(m_btTableSpaces);
+    layout->addWidget(m_scriptButtons);
+    layout->addStretch();
     return page;
 }
 
@@ -429,14 +440,21 @@ void TfrInstaller::refresh()
     applyButton(m_btSyncSvrFinal, in.btSyncSvrFinal);
     applyButton(m_btManual, in.btManual);
 
-    if (m_mChangeLog->toPlainText() != in.session.changeLog)
-        m_mChangeLog->setPlainText(in.session.changeLog);
+    QString changeLog = in.session.changeLog;
+    changeLog.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (m_mChangeLog->toPlainText() != changeLog)
+        m_mChangeLog->setPlainText(changeLog);
     m_edPathAppTivra->setText(in.session.pathAppTivra);
     m_edPathBackup->setText(in.session.pathBackup);
     m_edPathLog->setText(in.session.pathLog);
     m_cbIgnoreBackup->setChecked(in.session.ignoreBackup);
-    if (m_mFinalizar->toPlainText() != in.mFinalizar)
-        m_mFinalizar->setPlainText(in.mFinalizar);
+    QString summary = in.mFinalizar;
+    summary.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (m_mFinalizar->toPlainText() != summary)
+        m_mFinalizar->setPlainText(summary);
+    m_mFinalizar->setFixedHeight(in.summaryPanelHeight + 100);
+    m_scriptButtons->setVisible(in.scriptButtonsVisible);
+    m_btTableSpaces->setVisible(in.tableSpacesButtonVisible);
 
     m_cbFiltroProc->setCurrentIndex(in.filterIndex);
     m_cbExpandirRecolher->setChecked(in.expandEtapas);

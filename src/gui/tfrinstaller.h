@@ -72,6 +72,8 @@ private:
     QLineEdit *m_edPathLog = nullptr;
     QCheckBox *m_cbIgnoreBackup = nullptr;
     QPlainTextEdit *m_mFinalizar = nullptr;
+    QWidget *m_scriptButtons = nullptr;
+    QPushButton *m_btTableSpaces = nullptr;
     GroupedGrid *m_qgCheck = nullptr;
     GroupedGrid *m_qgStatus = nullptr;
     QComboBox *m_cbFiltroProc = nullptr;

@@ -142,6 +142,25 @@ private Q_SLOTS:
         QCOMPARE(grid->model()->rowCount(), 2);
     }
 
+    void everyPageRendersForAPerson()
+    {
+        installer->session.changeLog = QStringLiteral("Versão 1.0.001\r\n- Cadastro de clientes revisto.");
+        installer->session.package.scriptOracle = {QStringLiteral("SELECT 1 FROM DUAL")};
+        installer->session.package.tableSpaces = {QStringLiteral("TS_DADOS")};
+        installer->session.pathAppTivra = site->appDirectory();
+        installer->session.pathLog = site->installerDirectory() + QStringLiteral("Log");
+        installer->session.pathBackup = site->installerDirectory() + QStringLiteral("Backup");
+        static const char *const names[] = {"01-intro", "02-changelog", "03-diretorios", "04-catalogo",
+                                            "05-bancos", "06-permissoes", "07-preparacao", "08-log-vazio"};
+        for (int page = 0; page < PageCount; ++page) {
+            installer->PreviewPage(Page(page));
+            QCOMPARE(window->pages()->currentIndex(), page);
+            QCOMPARE(window->lbTitulo()->text(), pageText(Page(page)).title);
+            QVERIFY(inkShare(window->grab().toImage()) > 0.01);
+            saveShot(*window, QString::fromLatin1(names[page]));
+        }
+    }
+
 private:
     std::unique_ptr<testsupport::TestSite> site;
     std::unique_ptr<testsupport::ScriptedUserInterface> ui;
