@@ -1,0 +1,485 @@
+#include "deploy/fileaccess.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace tivra {
+
+namespace {
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+QString systemMessage(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A file descriptor closed when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+struct DirCloser {
+    void operator()(DIR *dir) const
+    {
+        if (dir)
+            ::closedir(dir);
+    }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+struct FileKey {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileKey &other) const { return device == other.device && inode == other.inode; }
+};
+struct FileKeyHash {
+    size_t operator()(const FileKey &key) const
+    {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(key.inode) * 1000003ULL
+                                               ^ static_cast<unsigned long long>(key.device));
+    }
+};
+
+bool isNumber(const char *name)
+{
+    if (!*name)
+        return false;
+    for (; *name; ++name) {
+        if (*name < '0' || *name > '9')
+            return false;
+    }
+    return true;
+}
+
+// Reads a whole /proc file (its size is not known in advance).
+std::string readProcFile(int directoryFd, const char *relative)
+{
+    std::string text;
+    Descriptor fd(::openat(directoryFd, relative, O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
+        return text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    return text;
+}
+
+// Whether another open file description holds a lock on the open file: a POSIX (or open file
+// description) lock seen through F_GETLK, or a BSD lock that makes a non-blocking flock fail.
+bool lockedByOthers(int fd)
+{
+    struct flock query {};
+    query.l_type = F_WRLCK;
+    query.l_whence = SEEK_SET;
+    query.l_start = 0;
+    query.l_len = 0;
+    if (::fcntl(fd, F_GETLK, &query) == 0 && query.l_type != F_UNLCK)
+        return true;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK;
+    ::flock(fd, LOCK_UN);
+    return false;
+}
+
+class PosixFileUseProbe final : public FileUseProbe {
+public:
+    explicit PosixFileUseProbe(Scan scanning)
+    {
+        if (scanning == Scan::OpenFiles)
+            scan();
+    }
+
+    bool inUse(const QString &path) const override
+    {
+        struct stat st {};
+        const QByteArray name = encoded(path);
+        if (::stat(name.constData(), &st) != 0)
+            return errno != ENOENT && errno != ENOTDIR;  // cannot tell: count it as not free
+        if (S_ISDIR(st.st_mode))
+            return false;
+        if (!S_ISREG(st.st_mode))
+            return true;
+        if (m_open.count(FileKey{st.st_dev, st.st_ino}))
+            return true;
+        if ((st.st_mode & S_IWUSR) == 0)
+            return true;
+        Descriptor fd(::open(name.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+        if (!fd.valid())
+            return true;
+        return lockedByOthers(fd.get());
+    }
+
+    bool heldOpen(const QString &path) const override
+    {
+        struct stat st {};
+        const QByteArray name = encoded(path);
+        if (::stat(name.constData(), &st) != 0)
+            return errno != ENOENT && errno != ENOTDIR;  // its times cannot be read
+        if (S_ISDIR(st.st_mode))
+            return false;
+        if (m_open.count(FileKey{st.st_dev, st.st_ino}))
+            return true;
+        Descriptor fd(::open(name.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+        if (!fd.valid())
+            return true;
+        return lockedByOthers(fd.get());
+    }
+
+private:
+    // One pass over /proc: the files every process holds open (/proc/<pid>/fd) and the files
+    // mapped into it (/proc/<pid>/maps: running executables and loaded libraries), keyed by
+    // device and inode. Processes that cannot be inspected are passed over.
+    void scan()
+    {
+        DirHandle proc(::opendir("/proc"));
+        if (!proc)
+            return;
+        const int procFd = ::dirfd(proc.get());
+        std::unordered_set<std::string> mappedPaths;
+        while (const dirent *entry = ::readdir(proc.get())) {
+            if (!isNumber(entry->d_name))
+                continue;
+            const std::string pid = entry->d_name;
+            scanDescriptors(procFd, pid);
+            scanMaps(procFd, pid, mappedPaths);
+        }
+        // The maps name each file by path as well; stat each distinct path once, so that files on
+        // file systems whose maps device differs from stat's (overlays) are found too.
+        for (const std::string &path : mappedPaths) {
+            struct stat st {};
+            if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                m_open.insert(FileKey{st.st_dev, st.st_ino});
+        }
+    }
+
+    void scanDescriptors(int procFd, const std::string &pid)
+    {
+        const std::string relative = pid + "/fd";
+        const int fdDir = ::openat(procFd, relative.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fdDir < 0)
+            return;
+        DirHandle fds(::fdopendir(fdDir));
+        if (!fds) {
+            ::close(fdDir);
+            return;
+        }
+        while (const dirent *fdEntry = ::readdir(fds.get())) {
+            if (fdEntry->d_name[0] == '.')
+                continue;
+            struct stat st {};
+            // The entries are links to the open files: stat follows them to the file itself.
+            if (::fstatat(fdDir, fdEntry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+                m_open.insert(FileKey{st.st_dev, st.st_ino});
+        }
+    }
+
+    void scanMaps(int procFd, const std::string &pid, std::unordered_set<std::string> &mappedPaths)
+    {
+        const std::string relative = pid + "/maps";
+        const std::string maps = readProcFile(procFd, relative.c_str());
+        size_t lineStart = 0;
+        while (lineStart < maps.size()) {
+            size_t lineEnd = maps.find('\n', lineStart);
+            if (lineEnd == std::string::npos)
+                lineEnd = maps.size();
+            parseMapsLine(maps.data() + lineStart, maps.data() + lineEnd, mappedPaths);
+            lineStart = lineEnd + 1;
+        }
+    }
+
+    // "address perms offset major:minor inode   path"
+    void parseMapsLine(const char *begin, const char *end, std::unordered_set<std::string> &mappedPaths)
+    {
+        const char *p = begin;
+        auto skipField = [&] {
+            while (p < end && *p != ' ')
+                ++p;
+            while (p < end && *p == ' ')
+                ++p;
+        };
+        skipField();  // address
+        skipField();  // perms
+        skipField();  // offset
+        const char *deviceText = p;
+        skipField();
+        const char *inodeText = p;
+        skipField();
+        unsigned long long inode = 0;
+        for (const char *q = inodeText; q < end && *q >= '0' && *q <= '9'; ++q)
+            inode = inode * 10 + static_cast<unsigned>(*q - '0');
+        if (inode == 0 || p >= end || *p != '/')
+            return;
+        unsigned major = 0;
+        unsigned minor = 0;
+        if (std::sscanf(deviceText, "%x:%x", &major, &minor) == 2)
+            m_open.insert(FileKey{makedev(major, minor), static_cast<ino_t>(inode)});
+        std::string path(p, end);
+        static const std::string deleted = " (deleted)";
+        if (path.size() >= deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+            return;
+        mappedPaths.insert(std::move(path));
+    }
+
+    std::unordered_set<FileKey, FileKeyHash> m_open;
+};
+
+// Copies the bytes of one open file into another: in the kernel where it can (copy_file_range,
+// then sendfile), else through a large buffer.
+bool copyContent(int in, int out, off_t size, int *failure)
+{
+    off_t copied = 0;
+    bool kernelCopy = true;
+    while (kernelCopy && copied < size) {
+        const ssize_t done = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(size - copied), 0);
+        if (done > 0) {
+            copied += done;
+            continue;
+        }
+        if (done == 0)
+            break;  // the source shrank
+        if (errno == EINTR)
+            continue;
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EPERM) {
+            kernelCopy = false;
+            break;
+        }
+        *failure = errno;
+        return false;
+    }
+    if (kernelCopy) {
+        // Whatever remains (a file that grew meanwhile) goes through the buffer below.
+        if (::lseek(in, copied, SEEK_SET) < 0 || ::lseek(out, copied, SEEK_SET) < 0) {
+            *failure = errno;
+            return false;
+        }
+    } else {
+        while (copied < size) {
+            const ssize_t done = ::sendfile(out, in, nullptr, static_cast<size_t>(size - copied));
+            if (done > 0) {
+                copied += done;
+                continue;
+            }
+            if (done == 0)
+                break;
+            if (errno == EINTR)
+                continue;
+            if (errno == EINVAL || errno == ENOSYS)
+                break;
+            *failure = errno;
+            return false;
+        }
+        if (::lseek(in, copied, SEEK_SET) < 0 || ::lseek(out, copied, SEEK_SET) < 0) {
+            *failure = errno;
+            return false;
+        }
+    }
+    std::vector<char> buffer(size_t(1) << 20);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            *failure = errno;
+            return false;
+        }
+        if (got == 0)
+            return true;
+        ssize_t written = 0;
+        while (written < got) {
+            const ssize_t put = ::write(out, buffer.data() + written, static_cast<size_t>(got - written));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0) {
+                *failure = errno;
+                return false;
+            }
+            written += put;
+        }
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<FileUseProbe> FileUseProbe::create(Scan scan)
+{
+    return std::make_unique<PosixFileUseProbe>(scan);
+}
+
+bool createAndDeleteNewFile(const QString &path, QString *error)
+{
+    const QByteArray name = encoded(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (error)
+            *error = systemMessage(errno);
+        return false;
+    }
+    // Delete-on-close: the name goes first, the descriptor right after.
+    ::unlink(name.constData());
+    ::close(fd);
+    return true;
+}
+
+bool hasReadOnlyAttribute(const QString &path)
+{
+    struct stat st {};
+    if (::stat(encoded(path).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+bool copyFileReplacing(const QString &source, const QString &destination, QString *error)
+{
+    auto fail = [error](int code) {
+        if (error)
+            *error = systemMessage(code);
+        return false;
+    };
+    const QByteArray sourceName = encoded(source);
+    const QByteArray destinationName = encoded(destination);
+
+    Descriptor in(::open(sourceName.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    if (!in.valid())
+        return fail(errno);
+    struct stat sourceStat {};
+    if (::fstat(in.get(), &sourceStat) != 0)
+        return fail(errno);
+    if (!S_ISREG(sourceStat.st_mode))
+        return fail(EINVAL);
+
+    struct stat destinationStat {};
+    if (::stat(destinationName.constData(), &destinationStat) == 0) {
+        if (S_ISDIR(destinationStat.st_mode))
+            return fail(EISDIR);
+        if ((destinationStat.st_mode & S_IWUSR) == 0)
+            return fail(EACCES);  // read-only attribute
+    }
+
+    // The temporary name begins with "." so that a folder copy passing by never picks it up.
+    const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash >= 0 ? destination.left(slash + 1) : QString();
+    const QString fileName = slash >= 0 ? destination.mid(slash + 1) : destination;
+    QByteArray temporary = encoded(folder + QLatin1Char('.') + fileName + QStringLiteral(".tivra-XXXXXX"));
+    Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!out.valid())
+        return fail(errno);
+
+    int failure = 0;
+    bool ok = copyContent(in.get(), out.get(), sourceStat.st_size, &failure);
+    if (ok && ::fchmod(out.get(), sourceStat.st_mode & 07777) != 0) {
+        failure = errno;
+        ok = false;
+    }
+    if (ok) {
+        const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+        if (::futimens(out.get(), times) != 0) {
+            failure = errno;
+            ok = false;
+        }
+    }
+    if (ok && ::close(out.release()) != 0) {
+        failure = errno;
+        ok = false;
+    }
+    if (ok && ::rename(temporary.constData(), destinationName.constData()) != 0) {
+        failure = errno;
+        ok = false;
+    }
+    if (!ok) {
+        out.reset();
+        ::unlink(temporary.constData());
+        return fail(failure);
+    }
+    return true;
+}
+
+bool listFolder(const QString &folder, std::vector<FolderEntry> &entries, QString *error)
+{
+    entries.clear();
+    const QByteArray name = encoded(folder);
+    DirHandle dir(::opendir(name.constData()));
+    if (!dir) {
+        if (error)
+            *error = systemMessage(errno);
+        return false;
+    }
+    const int dirFd = ::dirfd(dir.get());
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0) {
+                if (error)
+                    *error = systemMessage(errno);
+                return false;
+            }
+            return true;
+        }
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        FolderEntry item;
+        item.name = QFile::decodeName(entry->d_name);
+        if (entry->d_type == DT_DIR) {
+            item.isDirectory = true;
+        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            item.isDirectory = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.push_back(std::move(item));
+    }
+}
+
+QString localPath(const QString &path)
+{
+    QString result = path;
+    result.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return result;
+}
+
+}  // namespace tivra

@@ -1,0 +1,226 @@
+#include "deploy/foldercopy.h"
+
+#include "core/logfiles.h"
+#include "core/session.h"
+#include "core/userinterface.h"
+#include "deploy/complus.h"
+#include "deploy/fileaccess.h"
+#include "platform/fileversion.h"
+#include "platform/system.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <exception>
+#include <memory>
+
+namespace tivra {
+
+namespace {
+
+constexpr qint64 kPumpIntervalMs = 50;
+
+std::function<bool(const QString &, const QString &)> &copyFault()
+{
+    static std::function<bool(const QString &, const QString &)> fault;
+    return fault;
+}
+
+// Paths compared as the design compares them: "\" and "/" alike, case kept.
+QString comparable(const QString &path)
+{
+    QString result = path;
+    result.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return result;
+}
+
+QString withSeparator(const QString &folder)
+{
+    const QString local = localPath(folder);
+    if (local.endsWith(QLatin1Char('/')) || local.endsWith(QLatin1Char('\\')))
+        return local;
+    return local + QDir::separator();
+}
+
+bool skippedName(const FolderEntry &entry)
+{
+    if (entry.name.isEmpty() || entry.isVolumeLabel || entry.name.startsWith(QLatin1Char('.')))
+        return true;
+    const QString upper = entry.name.toUpper();
+    // The recycle bins of the older and the current Windows versions.
+    return upper == QLatin1String("RECYCLED") || upper == QLatin1String("$RECYCLE")
+        || upper == QLatin1String("$RECYCLE.BIN");
+}
+
+class FolderCopier {
+public:
+    FolderCopier(InstallerSession &session, FolderCopyRequest &request)
+        : m_session(session), m_request(request), m_probe(FileUseProbe::create()),
+          m_freshProbe(FileUseProbe::create(FileUseProbe::Scan::None)),
+          m_systemFolder(platform::systemDirectory()), m_matchAll(isMatchAll(request.mask))
+    {
+        for (const QString &entry : request.fileList)
+            m_listed.insert(comparable(entry.trimmed()));
+        if (!m_matchAll) {
+            m_mask = QRegularExpression(QRegularExpression::wildcardToRegularExpression(request.mask),
+                                        QRegularExpression::CaseInsensitiveOption);
+        }
+        m_topDestination = comparable(QDir::cleanPath(QFileInfo(withSeparator(request.destination)).absoluteFilePath()));
+        m_pump.start();
+    }
+
+    bool run() { return copyDirectory(withSeparator(m_request.source), withSeparator(m_request.destination)); }
+
+    static bool isMatchAll(const QString &mask) { return mask == QLatin1String("*.*") || mask == QLatin1String("*"); }
+
+    bool matches(const QString &name) const { return m_matchAll || m_mask.match(name).hasMatch(); }
+
+private:
+    bool copyDirectory(const QString &source, const QString &destination)
+    {
+        if (!QFileInfo(destination).isDir())
+            QDir().mkdir(destination);  // one level; a failure shows when a file is copied there
+        std::vector<FolderEntry> entries;
+        QString failure;
+        if (!listFolder(source, entries, &failure)) {
+            m_request.errorText = QStringLiteral("Não foi possível ler o diretório \"") + source
+                + QStringLiteral("\". Mensagem: ") + failure;
+            return false;
+        }
+        // A folder reached again through a link would be copied without end.
+        const QString canonical = QFileInfo(source).canonicalFilePath();
+        if (m_ancestors.contains(canonical))
+            return true;
+        m_ancestors.insert(canonical);
+        bool result = true;
+        for (const FolderEntry &entry : entries) {
+            if (skippedName(entry))
+                continue;
+            if (entry.isDirectory) {
+                const QString subSource = source + entry.name + QDir::separator();
+                // A destination inside the source is never copied into itself.
+                if (comparable(QDir::cleanPath(QFileInfo(subSource).absoluteFilePath())) == m_topDestination)
+                    continue;
+                result = copyDirectory(subSource, destination + entry.name + QDir::separator());
+            } else if (matches(entry.name)) {
+                result = copyFile(source + entry.name, destination + entry.name);
+            }
+            if (!result)
+                break;
+        }
+        m_ancestors.remove(canonical);
+        return result;
+    }
+
+    bool copyFile(const QString &source, const QString &destination)
+    {
+        pump();
+        // A destination a program holds open cannot be replaced now: it is passed over without a
+        // line, and the caller's count of handled files tells.
+        if (m_probe->heldOpen(destination))
+            return true;
+        if (m_request.listedFilesOnly) {
+            const qsizetype at = source.indexOf(QStringLiteral("AppTivra"), 0, Qt::CaseSensitive);
+            const QString relative = (at >= 0 ? source.mid(at) : source).trimmed();
+            if (!m_listed.contains(comparable(relative)))
+                return true;
+        }
+        const QString sourceVersion = platform::fileVersionText(source);
+        const QString destinationVersion = platform::fileVersionText(destination);
+        if (platform::fileVersionNumber(destinationVersion) > platform::fileVersionNumber(sourceVersion)) {
+            m_request.resultList.append(keptLine(destination, destinationVersion, sourceVersion));
+            return true;
+        }
+        DesligaPacoteDaBiblioteca(m_session, destination);
+        // The file in place is a new one now: the snapshot of the files held open says nothing
+        // about it (its inode may even be one a file held open at the start had).
+        if (!copyOne(source, destination) || m_freshProbe->inUse(destination) || hasReadOnlyAttribute(destination)) {
+            m_request.errorText = QStringLiteral("Não foi possível copiar o arquivo \"") + destination
+                + QStringLiteral("\". Verifique se o mesmo não encontra-se em uso!");
+            return false;
+        }
+        m_request.resultList.append(copiedLine(sourceVersion, destination));
+        if (!m_systemFolder.isEmpty()) {
+            for (const QString &library : kSystemFolderLibraries) {
+                if (source.contains(library, Qt::CaseSensitive)
+                    && !copyOne(source, localPath(joinPath(m_systemFolder, library))))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    static bool copyOne(const QString &source, const QString &destination)
+    {
+        const auto &fault = copyFault();
+        if (fault && fault(source, destination))
+            return false;
+        return copyFileReplacing(source, destination, nullptr);
+    }
+
+    // Lets the window repaint now and then while the copy runs.
+    void pump()
+    {
+        if (m_pump.elapsed() < kPumpIntervalMs)
+            return;
+        m_session.ui.processEvents();
+        m_pump.restart();
+    }
+
+    InstallerSession &m_session;
+    FolderCopyRequest &m_request;
+    std::unique_ptr<FileUseProbe> m_probe;       // files held open when the copy started
+    std::unique_ptr<FileUseProbe> m_freshProbe;  // for files this copy has just written
+    QString m_systemFolder;
+    bool m_matchAll;
+    QRegularExpression m_mask;
+    QSet<QString> m_listed;
+    QString m_topDestination;
+    QSet<QString> m_ancestors;
+    QElapsedTimer m_pump;
+};
+
+}  // namespace
+
+QString copiedLine(const QString &sourceVersion, const QString &destinationFile)
+{
+    return QLatin1Char('(') + sourceVersion + QStringLiteral(") ") + destinationFile;
+}
+
+QString keptLine(const QString &destinationFile, const QString &destinationVersion, const QString &sourceVersion)
+{
+    return QLatin1Char('"') + destinationFile + QStringLiteral("\" não atualizado -> Versão do arquivo atual (")
+        + destinationVersion + QStringLiteral(") maior que versão do arquivo do pacote (") + sourceVersion
+        + QLatin1Char(')');
+}
+
+bool matchesMask(const QString &fileName, const QString &mask)
+{
+    if (FolderCopier::isMatchAll(mask))
+        return true;
+    const QRegularExpression expression(
+        QRegularExpression::wildcardToRegularExpression(mask),
+        QRegularExpression::CaseInsensitiveOption);
+    return expression.match(fileName).hasMatch();
+}
+
+void setCopyFaultForTesting(std::function<bool(const QString &, const QString &)> fault)
+{
+    copyFault() = std::move(fault);
+}
+
+bool CopyFolder(InstallerSession &session, FolderCopyRequest &request)
+{
+    try {
+        FolderCopier copier(session, request);
+        return copier.run();
+    } catch (const std::exception &error) {
+        request.errorText = QString::fromLocal8Bit(error.what());
+        return false;
+    }
+}
+
+}  // namespace tivra

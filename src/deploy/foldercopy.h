@@ -1,0 +1,50 @@
+// The folder copy with version comparison, shared by the backup, the binary stage and the
+// server synchronisation: a recursive copy that never replaces a file by one with a lower file
+// version, stops the COM+ application that owns a file before replacing it, and also places the
+// three in-house libraries in the system folder.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace tivra {
+
+struct InstallerSession;
+
+// The in-house libraries that are also copied into the system folder, checked in this order.
+inline const QStringList kSystemFolderLibraries{QStringLiteral("Brenok.dll"), QStringLiteral("Calix.dll"),
+                                                QStringLiteral("Dovren.dll")};
+
+struct FolderCopyRequest {
+    QString source;       // folder whose content is copied
+    QString destination;  // folder that receives it; created when missing (one level)
+    QString mask = QStringLiteral("*.*");
+    bool listedFilesOnly = false;  // copy only the files the file list names
+    QStringList fileList;          // the binaries list: paths beginning with "AppTivra"
+
+    // Filled by the copy.
+    QStringList resultList;  // one line per file copied or kept
+    QString errorText;       // why the copy failed
+};
+
+// Copies request.source into request.destination, sub-folders included. True when every file was
+// handled; false at the first failure, with request.errorText set (empty when the copy into the
+// system folder failed). Files copied before a failure stay copied.
+bool CopyFolder(InstallerSession &session, FolderCopyRequest &request);
+
+// The result-list line of a copied file, and of a file kept because the one in place is newer.
+QString copiedLine(const QString &sourceVersion, const QString &destinationFile);
+QString keptLine(const QString &destinationFile, const QString &destinationVersion, const QString &sourceVersion);
+
+// Whether a file name matches a mask by the Windows wildcard rules ("*.*" matches every name,
+// with or without a dot; matching ignores case).
+bool matchesMask(const QString &fileName, const QString &mask);
+
+// Tests make single file copies fail: the function is asked before each copy (source file,
+// destination file) and a true answer fails that copy as the system would. An empty function
+// restores normal copies.
+void setCopyFaultForTesting(std::function<bool(const QString &source, const QString &destination)> fault);
+
+}  // namespace tivra

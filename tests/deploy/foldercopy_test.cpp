@@ -1,0 +1,270 @@
+#include "deploytest.h"
+
+#include "deploy/complus.h"
+#include "deploy/foldercopy.h"
+#include "platform/fileversion.h"
+#include "platform/textfile.h"
+
+namespace tivra::deploytest {
+namespace {
+
+using testsupport::readAll;
+using testsupport::writeDatedFile;
+using testsupport::writeVersionedFile;
+
+class FolderCopyTest : public DeployTest {
+protected:
+    QString src(const QString &relative) const { return root(QStringLiteral("Origem/AppTivra/")) + relative; }
+    QString dst(const QString &relative) const { return root(QStringLiteral("Destino/")) + relative; }
+
+    bool copy(bool listedOnly = false, const QStringList &files = {})
+    {
+        request = FolderCopyRequest();
+        request.source = root(QStringLiteral("Origem/AppTivra"));
+        request.destination = root(QStringLiteral("Destino"));
+        request.listedFilesOnly = listedOnly;
+        request.fileList = files;
+        return CopyFolder(session, request);
+    }
+
+    QString failureText(const QString &destinationFile) const
+    {
+        return QStringLiteral("Não foi possível copiar o arquivo \"") + destinationFile
+            + QStringLiteral("\". Verifique se o mesmo não encontra-se em uso!");
+    }
+
+    FolderCopyRequest request;
+};
+
+TEST_F(FolderCopyTest, VersionComparisonKeepsNewerFilesInPlace)
+{
+    // 1.10.0.0 gives 11000, 2.0.0.0 gives 2000: the file in place counts as newer.
+    writeVersionedFile(src(QStringLiteral("Comparado.dll")), 2, 0, 0, 0);
+    writeVersionedFile(dst(QStringLiteral("Comparado.dll")), 1, 10, 0, 0);
+    // A dated file (20110305) is never replaced by a small version (241070)...
+    writeVersionedFile(src(QStringLiteral("Datado.dll")), 2, 4, 107, 0);
+    writeDatedFile(dst(QStringLiteral("Datado.dll")), "dated", QDate(2011, 3, 5));
+    // ...while a versioned file is always replaced by a dated one.
+    writeDatedFile(src(QStringLiteral("Versionado.dll")), "dated", QDate(2011, 3, 5));
+    writeVersionedFile(dst(QStringLiteral("Versionado.dll")), 9, 9, 9, 9);
+    // Equal versions copy again; a missing destination is copied.
+    writeVersionedFile(src(QStringLiteral("Igual.dll")), 3, 0, 0, 1);
+    writeVersionedFile(dst(QStringLiteral("Igual.dll")), 3, 0, 0, 1);
+    site.writeFile(QStringLiteral("Destino/Igual.dll"), readAll(src(QStringLiteral("Igual.dll"))) + "old");
+    writeVersionedFile(src(QStringLiteral("Novo.dll")), 1, 0, 0, 0);
+
+    ASSERT_TRUE(copy()) << request.errorText.toStdString();
+    QStringList lines = request.resultList;
+    lines.sort();
+    QStringList expected{
+        keptLine(dst(QStringLiteral("Comparado.dll")), QStringLiteral("1.10.0.0"), QStringLiteral("2.0.0.0")),
+        keptLine(dst(QStringLiteral("Datado.dll")), QStringLiteral("2011-03-05"), QStringLiteral("2.4.107.0")),
+        copiedLine(QStringLiteral("2011-03-05"), dst(QStringLiteral("Versionado.dll"))),
+        copiedLine(QStringLiteral("3.0.0.1"), dst(QStringLiteral("Igual.dll"))),
+        copiedLine(QStringLiteral("1.0.0.0"), dst(QStringLiteral("Novo.dll"))),
+    };
+    expected.sort();
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(keptLine(QStringLiteral("/d/A.dll"), QStringLiteral("1.10.0.0"), QStringLiteral("2.0.0.0")),
+              QStringLiteral("\"/d/A.dll\" não atualizado -> Versão do arquivo atual (1.10.0.0) maior que versão do "
+                             "arquivo do pacote (2.0.0.0)"));
+    EXPECT_EQ(copiedLine(QStringLiteral("1.0.0.0"), QStringLiteral("/d/A.dll")), QStringLiteral("(1.0.0.0) /d/A.dll"));
+
+    EXPECT_EQ(platform::fileVersionText(dst(QStringLiteral("Comparado.dll"))), QStringLiteral("1.10.0.0"));
+    EXPECT_EQ(readAll(dst(QStringLiteral("Datado.dll"))), QByteArray("dated"));
+    EXPECT_EQ(readAll(dst(QStringLiteral("Igual.dll"))), readAll(src(QStringLiteral("Igual.dll"))));
+    // The copy keeps the source's date, so a dated file keeps its version text.
+    EXPECT_EQ(platform::fileVersionText(dst(QStringLiteral("Versionado.dll"))), QStringLiteral("2011-03-05"));
+}
+
+TEST_F(FolderCopyTest, WalksSubFoldersAndPassesOverSpecialEntries)
+{
+    site.writeFile(QStringLiteral("Origem/AppTivra/Producao/Bin/Clients/Cliente.exe"), "client");
+    site.writeFile(QStringLiteral("Origem/AppTivra/LEIAME"), "no dot in the name");
+    site.writeFile(QStringLiteral("Origem/AppTivra/.oculto"), "hidden");
+    site.writeFile(QStringLiteral("Origem/AppTivra/RECYCLED/lixo.txt"), "bin");
+    site.writeFile(QStringLiteral("Origem/AppTivra/$Recycle.Bin/lixo.txt"), "bin");
+    QDir().mkpath(src(QStringLiteral("Vazia")));
+    ASSERT_TRUE(copy());
+    EXPECT_EQ(readAll(dst(QStringLiteral("Producao/Bin/Clients/Cliente.exe"))), QByteArray("client"));
+    EXPECT_TRUE(QFileInfo::exists(dst(QStringLiteral("LEIAME"))));
+    EXPECT_TRUE(QFileInfo(dst(QStringLiteral("Vazia"))).isDir());
+    EXPECT_FALSE(QFileInfo::exists(dst(QStringLiteral(".oculto"))));
+    EXPECT_FALSE(QFileInfo::exists(dst(QStringLiteral("RECYCLED"))));
+    EXPECT_FALSE(QFileInfo::exists(dst(QStringLiteral("$Recycle.Bin"))));
+    EXPECT_EQ(request.resultList.size(), 2);
+
+    EXPECT_TRUE(matchesMask(QStringLiteral("LEIAME"), QStringLiteral("*.*")));
+    EXPECT_TRUE(matchesMask(QStringLiteral("App.DLL"), QStringLiteral("*.dll")));
+    EXPECT_FALSE(matchesMask(QStringLiteral("App.exe"), QStringLiteral("*.dll")));
+}
+
+TEST_F(FolderCopyTest, DestinationInsideTheSourceIsNeverCopiedIntoItself)
+{
+    site.writeFile(QStringLiteral("Origem/AppTivra/A.dll"), "a");
+    QDir().mkpath(src(QStringLiteral("Backup/Antes")));  // the copy creates one level only
+    for (const QString &inside : {QStringLiteral("Copia"), QStringLiteral("Backup/Antes/Copia")}) {
+        request = FolderCopyRequest();
+        request.source = root(QStringLiteral("Origem/AppTivra"));
+        request.destination = src(inside);
+        ASSERT_TRUE(CopyFolder(session, request)) << request.errorText.toStdString();
+        EXPECT_EQ(readAll(src(inside + QStringLiteral("/A.dll"))), QByteArray("a"));
+        EXPECT_FALSE(QFileInfo::exists(src(inside + QLatin1Char('/') + inside))) << inside.toStdString();
+    }
+}
+
+TEST_F(FolderCopyTest, FolderLinkedIntoItselfIsCopiedOnce)
+{
+    site.writeFile(QStringLiteral("Origem/AppTivra/Sub/A.dll"), "a");
+    ASSERT_TRUE(QFile::link(src(QStringLiteral("Sub")), src(QStringLiteral("Sub/Volta"))));
+    ASSERT_TRUE(copy()) << request.errorText.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dst(QStringLiteral("Sub/A.dll"))));
+    EXPECT_FALSE(QFileInfo::exists(dst(QStringLiteral("Sub/Volta/Volta"))));
+}
+
+TEST_F(FolderCopyTest, ListedFilesOnlyMatchFromTheFirstAppTivra)
+{
+    site.writeFile(QStringLiteral("Origem/AppTivra/Producao/Bin/App.dll"), "app");
+    site.writeFile(QStringLiteral("Origem/AppTivra/Producao/Bin/Outro.dll"), "other");
+    site.writeFile(QStringLiteral("Origem/AppTivra/Producao/Bin/Caixa.dll"), "case");
+    QDir().mkpath(src(QStringLiteral("Executaveis")));
+    const QStringList files{QStringLiteral("AppTivra\\Producao\\Bin\\App.dll"),
+                            QStringLiteral("AppTivra\\Producao\\Bin\\caixa.dll"),
+                            QStringLiteral("AppTivra\\Producao\\Bin\\Falta.dll")};
+    ASSERT_TRUE(copy(true, files));
+    EXPECT_EQ(request.resultList.size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(dst(QStringLiteral("Producao/Bin/App.dll"))));
+    EXPECT_FALSE(QFileInfo::exists(dst(QStringLiteral("Producao/Bin/Outro.dll"))));
+    EXPECT_FALSE(QFileInfo::exists(dst(QStringLiteral("Producao/Bin/Caixa.dll"))));
+    EXPECT_TRUE(QFileInfo(dst(QStringLiteral("Executaveis"))).isDir());  // folders walked are created
+
+    // A source path without the name matches no entry.
+    site.writeFile(QStringLiteral("Outra/Bin/App.dll"), "app");
+    request = FolderCopyRequest();
+    request.source = root(QStringLiteral("Outra"));
+    request.destination = root(QStringLiteral("Destino2"));
+    request.listedFilesOnly = true;
+    request.fileList = {QStringLiteral("Outra\\Bin\\App.dll"), QStringLiteral("AppTivra\\Bin\\App.dll")};
+    EXPECT_TRUE(CopyFolder(session, request));
+    EXPECT_TRUE(request.resultList.isEmpty());
+}
+
+TEST_F(FolderCopyTest, ReadOnlyFilesFailTheCopy)
+{
+    // A read-only package file is copied, but the copy then carries the attribute: a failure.
+    testsupport::setReadOnly(site.writeFile(QStringLiteral("Origem/AppTivra/Bin/SoLeitura.dll"), "ro"), true);
+    EXPECT_FALSE(copy());
+    EXPECT_EQ(request.errorText, failureText(dst(QStringLiteral("Bin/SoLeitura.dll"))));
+    QFile::remove(dst(QStringLiteral("Bin/SoLeitura.dll")));
+    QFile::remove(src(QStringLiteral("Bin/SoLeitura.dll")));
+
+    // A read-only file in place is not replaced.
+    site.writeFile(QStringLiteral("Origem/AppTivra/Bin/Alvo.dll"), "new");
+    testsupport::setReadOnly(site.writeFile(QStringLiteral("Destino/Bin/Alvo.dll"), "old"), true);
+    EXPECT_FALSE(copy());
+    EXPECT_EQ(request.errorText, failureText(dst(QStringLiteral("Bin/Alvo.dll"))));
+    EXPECT_EQ(readAll(dst(QStringLiteral("Bin/Alvo.dll"))), QByteArray("old"));
+}
+
+TEST_F(FolderCopyTest, DestinationHeldOpenIsPassedOverWithoutALine)
+{
+    site.writeFile(QStringLiteral("Origem/AppTivra/Aberto.dll"), "new");
+    site.writeFile(QStringLiteral("Origem/AppTivra/Livre.dll"), "new");
+    const QString held = site.writeFile(QStringLiteral("Destino/Aberto.dll"), "old");
+    testsupport::FileHolder holder(held, testsupport::FileHolder::Mode::Open);
+    ASSERT_TRUE(holder.holding());
+    ASSERT_TRUE(copy());
+    EXPECT_EQ(request.resultList, QStringList{copiedLine(platform::fileVersionText(src(QStringLiteral("Livre.dll"))),
+                                                         dst(QStringLiteral("Livre.dll")))});
+    EXPECT_EQ(readAll(held), QByteArray("old"));
+}
+
+TEST_F(FolderCopyTest, FailureHalfWayKeepsWhatWasCopied)
+{
+    for (int i = 0; i < 6; ++i) {
+        const QString name = QStringLiteral("Arq%1.dll").arg(i);
+        writeVersionedFile(src(name), 2, 0, 0, 0);
+        writeVersionedFile(dst(name), 1, 0, 0, 0);
+    }
+    int copies = 0;
+    QString failedAt;
+    setCopyFaultForTesting([&](const QString &, const QString &destination) {
+        if (++copies == 4) {
+            failedAt = destination;
+            return true;
+        }
+        return false;
+    });
+    EXPECT_FALSE(copy());
+    EXPECT_EQ(request.errorText, failureText(failedAt));
+    EXPECT_EQ(request.resultList.size(), 3);
+    int replaced = 0;
+    for (int i = 0; i < 6; ++i)
+        replaced += platform::fileVersionText(dst(QStringLiteral("Arq%1.dll").arg(i))) == QStringLiteral("2.0.0.0");
+    EXPECT_EQ(replaced, 3);
+    EXPECT_EQ(platform::fileVersionText(failedAt), QStringLiteral("1.0.0.0"));  // intact, not half-written
+    EXPECT_TRUE(QDir(root(QStringLiteral("Destino"))).entryList(QDir::Hidden | QDir::Files).filter(
+                    QStringLiteral("tivra-")).isEmpty());
+}
+
+TEST_F(FolderCopyTest, InHouseLibrariesAlsoGoToTheSystemFolder)
+{
+    writeVersionedFile(src(QStringLiteral("Producao/Bin/Brenok.dll")), 1, 2, 0, 0);
+    writeVersionedFile(src(QStringLiteral("Producao/Bin/Outra.dll")), 1, 2, 0, 0);
+    ASSERT_TRUE(copy());  // no system folder: copied only where asked
+
+    const QString system = root(QStringLiteral("Windows/System32"));
+    QDir().mkpath(system);
+    qputenv("TIVRA_SYSTEM_DIR", system.toLocal8Bit());
+    site.writeFile(QStringLiteral("Windows/System32/Brenok.dll"), "older, any version");
+    ASSERT_TRUE(copy());
+    EXPECT_EQ(readAll(system + QStringLiteral("/Brenok.dll")), readAll(src(QStringLiteral("Producao/Bin/Brenok.dll"))));
+    EXPECT_FALSE(QFileInfo::exists(system + QStringLiteral("/Outra.dll")));
+
+    // A failed copy into the system folder fails without a text.
+    setCopyFaultForTesting([&](const QString &, const QString &destination) { return destination.startsWith(system); });
+    EXPECT_FALSE(copy());
+    EXPECT_TRUE(request.errorText.isEmpty());
+}
+
+TEST_F(FolderCopyTest, UnreadableFolderFailsTheCopy)
+{
+    testsupport::openToEveryone(site.root());
+    site.writeFile(QStringLiteral("Origem/AppTivra/Fechada/A.dll"), "a");
+    testsupport::openToEveryone(root(QStringLiteral("Origem")));
+    QDir().mkpath(dst(QString()));
+    testsupport::openToEveryone(dst(QString()));
+    ::chmod(QFile::encodeName(src(QStringLiteral("Fechada"))).constData(), 0700);
+    const QString marker = root(QStringLiteral("erro.txt"));
+    const int result = testsupport::runUnprivileged([&] {
+        const bool ok = copy();
+        platform::writeTextItems(marker, {request.errorText});
+        return ok ? 1 : 0;
+    });
+    ::chmod(QFile::encodeName(src(QStringLiteral("Fechada"))).constData(), 0755);
+    EXPECT_EQ(result, 0);
+    const QString expectedStart = QStringLiteral("Não foi possível ler o diretório \"") + src(QStringLiteral("Fechada/"));
+    EXPECT_TRUE(platform::readText(marker).startsWith(expectedStart)) << platform::readText(marker).toStdString();
+
+    // A source folder that does not exist fails the same way.
+    request = FolderCopyRequest();
+    request.source = root(QStringLiteral("Nenhuma"));
+    request.destination = root(QStringLiteral("Destino"));
+    EXPECT_FALSE(CopyFolder(session, request));
+    EXPECT_TRUE(request.errorText.startsWith(QStringLiteral("Não foi possível ler o diretório")));
+}
+
+TEST_F(FolderCopyTest, OwnerApplicationIsShutDownBeforeItsLibraryIsReplaced)
+{
+    site.writeFile(QStringLiteral("installer/COMPlusCatalog.ini"),
+                   "[Application]\r\nName=pkBrelum\r\n[Application]\r\nName=pkOutro\r\n");
+    writeVersionedFile(src(QStringLiteral("Producao/Bin/Calix.dll")), 1, 0, 0, 0);
+    writeVersionedFile(src(QStringLiteral("Producao/Bin/Outra.dll")), 1, 0, 0, 0);
+    ASSERT_TRUE(copy());
+    const QString catalog = platform::readText(session.installerDirectory + QStringLiteral("COMPlusCatalog.ini"));
+    EXPECT_TRUE(catalog.contains(QStringLiteral(" Shutdown pkBrelum")));
+    EXPECT_EQ(catalog.count(QStringLiteral(" Shutdown ")), 1);
+}
+
+}  // namespace
+}  // namespace tivra::deploytest

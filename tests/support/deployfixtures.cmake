@@ -1,0 +1,3 @@
+# Fixtures of the file deployment tests: application directories with versioned files, programs
+# that hold files open, runs without administrator rights.
+list(APPEND TIVRA_TESTSUPPORT_SOURCES ${CMAKE_CURRENT_LIST_DIR}/deployfixtures.cpp)
