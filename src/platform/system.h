@@ -13,6 +13,8 @@ QString installerDirectory();
 QStringList commandLineArguments();
 // Overrides the arguments (tests; the program sets them from main()).
 void setCommandLineArguments(const QStringList &arguments);
+// Drops an override: the arguments come from the application object again.
+void resetCommandLineArguments();
 
 // True when one of the arguments equals the switch exactly (case-sensitive, whole argument).
 bool ExistParametro(const QString &switchText);

@@ -1,0 +1,54 @@
+#include "platform/system.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <unistd.h>
+
+#include <array>
+
+namespace tivra::platform {
+
+QString installerDirectory()
+{
+    QString folder;
+    if (QCoreApplication::instance()) {
+        folder = QCoreApplication::applicationDirPath();
+    } else {
+        // No application object (tools, tests): the folder of the running executable.
+        const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+        folder = executable.isEmpty() ? QDir::currentPath() : QFileInfo(executable).absolutePath();
+    }
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
+}
+
+QString computerName()
+{
+    std::array<char, 256> buffer{};
+    if (gethostname(buffer.data(), buffer.size() - 1) != 0)
+        return {};
+    buffer.back() = '\0';
+    QString name = QString::fromLocal8Bit(buffer.data());
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot >= 0)
+        name.truncate(dot);
+    return name.left(15).toUpper();
+}
+
+QString systemDirectory()
+{
+    return qEnvironmentVariable("TIVRA_SYSTEM_DIR");
+}
+
+bool openDocument(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+}
+
+}  // namespace tivra::platform
