@@ -177,9 +177,7 @@ void Installer::ConfigInicial()
 void Installer::SetTitulo()
 {
     if (ownVersionText.isEmpty())
-        ownVersionText = platform::fileVersionText(QCoreApplication::instance()
-                                                       ? QCoreApplication::applicationFilePath()
-                                                       : QString());
+        ownVersionText = platform::fileVersionText(platform::executablePath());
     caption = QStringLiteral("Instalador Tivra* v") + ownVersionText;
     if (!session.package.versaoPacote.isEmpty())
         caption += QStringLiteral(" - Pacote [") + session.package.versaoPacote + QLatin1Char(']');

@@ -97,8 +97,15 @@ ProfileFile::Line ProfileFile::parseLine(const QString &raw)
         return line;
     }
     const qsizetype eq = text.indexOf(u'=');
-    if (eq <= 0)
-        return line;  // no "=", or no key before it: neither a key nor a value
+    if (eq == 0)
+        return line;  // no key before the "=": neither a key nor a value
+    if (eq < 0) {
+        // A line without "=" is a key with an empty value, as the Windows functions list it
+        // (packages write their key-only sections, such as the binaries list, this way too).
+        line.kind = Line::Entry;
+        line.name = text;
+        return line;
+    }
     line.name = trimBlanks(QStringView(text).left(eq));
     if (line.name.isEmpty())
         return line;
@@ -315,7 +322,8 @@ bool ProfileFile::writeString(const QString &section, const QString &key, const 
     const int index = findKey(header, keyName);
     if (index >= 0) {
         Line &line = m_lines[static_cast<std::size_t>(index)];
-        const QString stored = line.raw.mid(line.raw.indexOf(u'=') + 1);
+        const qsizetype eq = line.raw.indexOf(u'=');
+        const QString stored = eq < 0 ? QString() : line.raw.mid(eq + 1);
         if (trimBlanks(stored) == trimBlanks(text))
             return true;  // reads the same already: nothing to write
         line = parseLine(line.name + u'=' + text);

@@ -8,6 +8,8 @@ namespace tivra::platform {
 
 // Folder of the running executable, with a trailing native separator.
 QString installerDirectory();
+// Full path of the running executable.
+QString executablePath();
 
 // The command-line arguments without the program name.
 QStringList commandLineArguments();

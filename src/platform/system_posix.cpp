@@ -26,6 +26,13 @@ QString installerDirectory()
     return folder;
 }
 
+QString executablePath()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationFilePath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
 QString computerName()
 {
     std::array<char, 256> buffer{};

@@ -15,6 +15,15 @@
 
 namespace tivra::platform {
 
+QString executablePath()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationFilePath();
+    std::vector<wchar_t> buffer(32768);
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    return length == 0 ? QString() : QDir::fromNativeSeparators(QString::fromWCharArray(buffer.data(), length));
+}
+
 QString installerDirectory()
 {
     QString folder;

@@ -59,16 +59,17 @@ TEST_F(Profile, ReadsWithWindowsMatchingRules)
     EXPECT_EQ(ini.readString("SACData", "Mixed"), "\"open'");  // quotes that do not match stay
     EXPECT_EQ(ini.readString("SACData", "Empty", "dflt"), "");
     EXPECT_EQ(ini.readString("SACData", "Extra", "dflt"), "dflt");  // only in the second, shadowed section
-    EXPECT_EQ(ini.readString("SACData", "not a key line", "dflt"), "dflt");
+    // A line without "=" is a key with an empty value (the binaries list is written that way).
+    EXPECT_EQ(ini.readString("SACData", "not a key line", "dflt"), "");
     EXPECT_EQ(ini.readString("AppTivra", "path"), "C:\\AppTivra\\Producao");
     EXPECT_EQ(ini.readString("Missing", "Path", "dflt"), "dflt");
 
     EXPECT_TRUE(ini.hasSection("APPTIVRA"));
     EXPECT_FALSE(ini.hasSection("Other"));
     EXPECT_EQ(ini.sections(), (QStringList{"SACData", "AppTivra"}));
-    EXPECT_EQ(ini.keys("sacdata"), (QStringList{"Login", "Password", "Quoted", "Mixed", "Empty"}));
-    EXPECT_EQ(ini.sectionLines("SACData"),
-              (QStringList{"Login=admin", "Password=  secret  ", "Quoted=single", "Mixed=\"open'", "Empty="}));
+    EXPECT_EQ(ini.keys("sacdata"), (QStringList{"Login", "Password", "not a key line", "Quoted", "Mixed", "Empty"}));
+    EXPECT_EQ(ini.sectionLines("SACData"), (QStringList{"Login=admin", "Password=  secret  ", "not a key line=",
+                                                        "Quoted=single", "Mixed=\"open'", "Empty="}));
 }
 
 TEST_F(Profile, ReadsIntegersLikeGetPrivateProfileInt)
@@ -258,7 +259,7 @@ TEST_F(Profile, SurvivesGarbageAndKeepsItsBytes)
     // NUL ends what is read of a line; "[" lines without "]" are no section headers.
     const ProfileFile nul(write(QByteArray("[S]\r\nk=ab\0cd\r\nj\0=1\r\n[T\r\nt=1\r\n", 29)));
     EXPECT_EQ(nul.readString("S", "k"), "ab");
-    EXPECT_EQ(nul.readString("S", "j", "d"), "d");
+    EXPECT_EQ(nul.readString("S", "j", "d"), "");  // the NUL leaves "j": a key without a value
     EXPECT_EQ(nul.readString("S", "t"), "1");
     EXPECT_FALSE(nul.hasSection("T"));
 
