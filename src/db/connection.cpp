@@ -1,0 +1,162 @@
+#include "db/connection.h"
+
+#include "core/session.h"
+#include "db/driversettings.h"
+#include "db/embedded/embeddedtransport.h"
+#include "db/odbc/odbctransport.h"
+
+#include <QRegularExpression>
+
+namespace tivra {
+
+std::unique_ptr<DbTransport> makeTransport(const DriverSetting &setting)
+{
+    if (setting.transport == DriverSetting::Transport::Embedded)
+        return std::make_unique<EmbeddedTransport>(setting);
+    return std::make_unique<OdbcTransport>(setting);
+}
+
+DbConnection::DbConnection(InstallerSession &session) : m_session(session) {}
+
+DbConnection::~DbConnection()
+{
+    close();
+}
+
+bool DbConnection::isOpen() const
+{
+    return m_transport && m_transport->isOpen();
+}
+
+QString DbConnection::transportName() const
+{
+    return m_transport ? m_transport->name() : QString();
+}
+
+void DbConnection::close()
+{
+    if (m_transport)
+        m_transport->close();
+}
+
+bool DbConnection::configure(const QString &vendorField, const QString &alias, const QString &login,
+                             const QString &password, const QString &host, QString *error)
+{
+    // 1. Close the connection if it is open.
+    close();
+    m_transport.reset();
+    // 2-3. Name, parameters and driver name of the vendor's row.
+    m_name = alias;
+    m_password = password;
+    m_vendor = vendorFromName(vendorField);
+    m_driverName = driverNameOf(m_vendor);
+    m_params.clear();
+    switch (m_vendor) {
+    case Vendor::DB2:
+        m_params = {QStringLiteral("DriverName=DB2"), QStringLiteral("DataBase=") + alias,
+                    QStringLiteral("User_Name=") + login, QStringLiteral("Password=") + password};
+        break;
+    case Vendor::Oracle:
+        m_params = {QStringLiteral("DriverName=ORACLE"), QStringLiteral("DataBase=") + alias,
+                    QStringLiteral("User_Name=") + login, QStringLiteral("Password=") + password,
+                    QStringLiteral("EnableBCD=False")};
+        break;
+    case Vendor::MSSQL:
+        m_params = {QStringLiteral("DriverName=MSSQL"), QStringLiteral("DataBase=") + alias,
+                    QStringLiteral("User_Name=") + login, QStringLiteral("Password=") + password,
+                    QStringLiteral("BlobSize=-1"), QStringLiteral("HostName=") + host};
+        break;
+    case Vendor::None:
+        if (error)
+            *error = QStringLiteral("Tipo de banco \"") + vendorField +
+                     QStringLiteral("\" não suportado: não há driver configurado para ele (use DB2, ORACLE ou MSSQL).");
+        return false;
+    }
+
+    const DriverSetting setting = readDriverSetting(m_session.installerDirectory, m_vendor);
+    if (!setting.problem.isEmpty()) {
+        if (error)
+            *error = setting.problem;
+        return false;
+    }
+    m_transport = makeTransport(setting);
+    // 4. Open.
+    ConnectRequest request;
+    request.vendor = m_vendor;
+    request.alias = alias;
+    request.login = login;
+    request.password = password;
+    request.host = m_vendor == Vendor::MSSQL ? host : QString();  // the host is used for SQL Server only
+    QString message;
+    if (!m_transport->open(request, &message)) {
+        if (error)
+            *error = masked(message);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+const QString kNotOpen = QStringLiteral("A conexão com o banco não está aberta.");
+}
+
+bool DbConnection::execute(const QString &statement, QString *error)
+{
+    if (!isOpen()) {
+        if (error)
+            *error = kNotOpen;
+        return false;
+    }
+    QString message;
+    const bool ok = m_transport->execute(statement, &message);
+    if (!ok && error)
+        *error = masked(message);
+    return ok;
+}
+
+std::optional<ResultTable> DbConnection::query(const QString &statement, QString *error)
+{
+    if (!isOpen()) {
+        if (error)
+            *error = kNotOpen;
+        return std::nullopt;
+    }
+    QString message;
+    std::optional<ResultTable> result = m_transport->query(statement, &message);
+    if (!result && error)
+        *error = masked(message);
+    return result;
+}
+
+bool DbConnection::executeWithText(const QString &statement, const QString &parameter, const QString &value,
+                                   QString *error)
+{
+    if (!isOpen()) {
+        if (error)
+            *error = kNotOpen;
+        return false;
+    }
+    QString message;
+    const bool ok = m_transport->executeWithText(statement, parameter, value, &message);
+    if (!ok && error)
+        *error = masked(message);
+    return ok;
+}
+
+QString DbConnection::masked(const QString &text) const
+{
+    return maskPassword(text, m_password);
+}
+
+QString maskPassword(const QString &text, const QString &password)
+{
+    static const QRegularExpression attribute(QStringLiteral(R"(\b(PWD|PASSWORD)\s*=\s*(\{(?:[^}]|\}\})*\}|[^;]*))"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString result = text;
+    result.replace(attribute, QStringLiteral("\\1=****"));
+    if (password.size() >= 4)
+        result.replace(password, QStringLiteral("****"));
+    return result;
+}
+
+}  // namespace tivra

@@ -1,0 +1,206 @@
+#include "db/embedded/sqltokens.h"
+
+namespace tivra::embedded {
+
+namespace {
+bool wordStart(QChar c)
+{
+    return c.isLetter() || c == QLatin1Char('_') || c == QLatin1Char('@') || c == QLatin1Char('#');
+}
+bool wordPart(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('#') ||
+           c == QLatin1Char('@');
+}
+}  // namespace
+
+Tokens tokenize(const QString &sql)
+{
+    Tokens tokens;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    auto push = [&](Token::Kind kind, qsizetype from, qsizetype to) {
+        Token t;
+        t.kind = kind;
+        t.text = sql.mid(from, to - from);
+        t.upper = kind == Token::Word ? t.text.toUpper() : t.text;
+        tokens.push_back(std::move(t));
+    };
+    while (i < n) {
+        const QChar c = sql.at(i);
+        const qsizetype start = i;
+        if (c.isSpace()) {
+            while (i < n && sql.at(i).isSpace())
+                ++i;
+            push(Token::Space, start, i);
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql.at(i + 1) == QLatin1Char('-')) {
+            while (i < n && sql.at(i) != QLatin1Char('\n') && sql.at(i) != QLatin1Char('\r'))
+                ++i;
+            push(Token::Comment, start, i);
+        } else if (c == QLatin1Char('/') && i + 1 < n && sql.at(i + 1) == QLatin1Char('*')) {
+            i += 2;
+            while (i < n && !(sql.at(i) == QLatin1Char('*') && i + 1 < n && sql.at(i + 1) == QLatin1Char('/')))
+                ++i;
+            i = qMin(n, i + 2);
+            push(Token::Comment, start, i);
+        } else if (c == QLatin1Char('\'')) {
+            ++i;
+            while (i < n) {
+                if (sql.at(i) == QLatin1Char('\'')) {
+                    if (i + 1 < n && sql.at(i + 1) == QLatin1Char('\'')) {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            push(Token::String, start, i);
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('[') || c == QLatin1Char('`')) {
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+            ++i;
+            QString name;
+            while (i < n) {
+                if (sql.at(i) == close) {
+                    if (close != QLatin1Char(']') && i + 1 < n && sql.at(i + 1) == close) {
+                        name += close;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                name += sql.at(i++);
+            }
+            Token t;
+            t.kind = Token::QuotedName;
+            t.text = sql.mid(start, i - start);
+            t.upper = name;
+            tokens.push_back(std::move(t));
+        } else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && sql.at(i + 1).isDigit())) {
+            while (i < n && (sql.at(i).isDigit() || sql.at(i) == QLatin1Char('.')))
+                ++i;
+            if (i < n && (sql.at(i) == QLatin1Char('e') || sql.at(i) == QLatin1Char('E'))) {
+                qsizetype j = i + 1;
+                if (j < n && (sql.at(j) == QLatin1Char('+') || sql.at(j) == QLatin1Char('-')))
+                    ++j;
+                if (j < n && sql.at(j).isDigit()) {
+                    i = j;
+                    while (i < n && sql.at(i).isDigit())
+                        ++i;
+                }
+            }
+            push(Token::Number, start, i);
+        } else if (wordStart(c)) {
+            while (i < n && wordPart(sql.at(i)))
+                ++i;
+            push(Token::Word, start, i);
+        } else if (c == QLatin1Char(':') && i + 1 < n && wordStart(sql.at(i + 1))) {
+            ++i;
+            while (i < n && wordPart(sql.at(i)))
+                ++i;
+            push(Token::Param, start, i);
+        } else if (c == QLatin1Char('?')) {
+            ++i;
+            push(Token::Param, start, i);
+        } else {
+            static const char *const pairs[] = {"<=", ">=", "<>", "!=", "||", "::", "=>"};
+            bool matched = false;
+            for (const char *p : pairs) {
+                if (i + 1 < n && sql.at(i) == QLatin1Char(p[0]) && sql.at(i + 1) == QLatin1Char(p[1])) {
+                    i += 2;
+                    matched = true;
+                    break;
+                }
+            }
+            if (!matched)
+                ++i;
+            push(Token::Punct, start, i);
+        }
+    }
+    return tokens;
+}
+
+QString joinTokens(const Tokens &tokens)
+{
+    return joinTokens(tokens, 0, tokens.size());
+}
+
+QString joinTokens(const Tokens &tokens, size_t from, size_t to)
+{
+    QString result;
+    for (size_t i = from; i < to && i < tokens.size(); ++i)
+        result += tokens[i].text;
+    return result;
+}
+
+Tokens significantTokens(const Tokens &tokens)
+{
+    Tokens result;
+    result.reserve(tokens.size());
+    for (const Token &t : tokens) {
+        if (t.significant())
+            result.push_back(t);
+    }
+    return result;
+}
+
+std::vector<Tokens> splitStatements(const Tokens &tokens, bool *trailingSemicolon, int *separators)
+{
+    std::vector<Tokens> pieces;
+    Tokens current;
+    int depth = 0;
+    bool trailing = false;
+    int count = 0;
+    auto flush = [&]() {
+        bool any = false;
+        for (const Token &t : current)
+            any = any || t.significant();
+        if (any)
+            pieces.push_back(current);
+        current.clear();
+    };
+    for (const Token &t : tokens) {
+        if (t.kind == Token::Punct && t.text == QLatin1String("("))
+            ++depth;
+        else if (t.kind == Token::Punct && t.text == QLatin1String(")"))
+            depth = qMax(0, depth - 1);
+        if (depth == 0 && t.kind == Token::Punct && t.text == QLatin1String(";")) {
+            ++count;
+            flush();
+            trailing = true;
+            continue;
+        }
+        if (t.significant())
+            trailing = false;
+        current.push_back(t);
+    }
+    flush();
+    if (trailingSemicolon)
+        *trailingSemicolon = trailing;
+    if (separators)
+        *separators = count;
+    return pieces;
+}
+
+QString nameOf(const Token &token)
+{
+    return token.kind == Token::Word ? token.upper : token.upper;
+}
+
+QString quoteName(const QString &name)
+{
+    QString escaped = name;
+    escaped.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+QString quoteText(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QStringLiteral("'"), QStringLiteral("''"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+}  // namespace tivra::embedded

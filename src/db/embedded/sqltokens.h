@@ -1,0 +1,44 @@
+// A small SQL tokenizer for the embedded emulation: splits a statement into words, quoted names,
+// string literals, numbers, parameters, punctuation, blanks and comments, keeping every
+// character so that a rewritten statement is the original text with targeted changes.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace tivra::embedded {
+
+struct Token {
+    enum Kind { Space, Comment, Word, QuotedName, String, Number, Param, Punct };
+    Kind kind = Space;
+    QString text;   // as written (replaced by rewrites)
+    QString upper;  // words: upper case; quoted names: the name without quotes; others: text
+
+    bool significant() const { return kind != Space && kind != Comment; }
+    bool is(const char *word) const { return kind == Word && upper == QLatin1String(word); }
+    bool isPunct(const char *p) const { return kind == Punct && text == QLatin1String(p); }
+    bool isName() const { return kind == Word || kind == QuotedName; }
+};
+
+using Tokens = std::vector<Token>;
+
+Tokens tokenize(const QString &sql);
+QString joinTokens(const Tokens &tokens);
+QString joinTokens(const Tokens &tokens, size_t from, size_t to);
+
+// Significant tokens only (blanks and comments dropped).
+Tokens significantTokens(const Tokens &tokens);
+
+// Splits at ";" outside parentheses; empty pieces are dropped. trailing reports whether the
+// text ended with a ";" (after the last piece).
+std::vector<Tokens> splitStatements(const Tokens &tokens, bool *trailingSemicolon, int *separators);
+
+// A name as SQL reads it: words upper-cased, quoted names as written.
+QString nameOf(const Token &token);
+// Double-quotes a name for SQLite ("" doubled inside).
+QString quoteName(const QString &name);
+// Single-quotes a text for SQLite ('' doubled inside).
+QString quoteText(const QString &text);
+
+}  // namespace tivra::embedded

@@ -1,0 +1,47 @@
+// A transport: how one open database session is reached (ODBC through Qt's QODBC driver, or the
+// embedded SQLite emulation). DbConnection owns one while it is configured.
+#pragma once
+
+#include "db/resulttable.h"
+#include "db/vendor.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace tivra {
+
+struct DriverSetting;
+
+struct ConnectRequest {
+    Vendor vendor = Vendor::None;
+    QString alias;
+    QString login;
+    QString password;
+    QString host;
+};
+
+class DbTransport {
+public:
+    virtual ~DbTransport() = default;
+
+    // "ODBC" or "Embedded".
+    virtual QString name() const = 0;
+    // Opens the session; false with the error text as the vendor's client prints it.
+    virtual bool open(const ConnectRequest &request, QString *error) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Executes one statement directly (no preparation, no parameters, no result expected).
+    virtual bool execute(const QString &statement, QString *error) = 0;
+    // Runs a query and copies its whole result.
+    virtual std::optional<ResultTable> query(const QString &statement, QString *error) = 0;
+    // Prepares a statement holding one named parameter (":name"), binds the value as a long
+    // text and executes it.
+    virtual bool executeWithText(const QString &statement, const QString &parameter, const QString &value,
+                                 QString *error) = 0;
+};
+
+// The transport that Drivers.ini chooses.
+std::unique_ptr<DbTransport> makeTransport(const DriverSetting &setting);
+
+}  // namespace tivra
