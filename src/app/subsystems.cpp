@@ -1,6 +1,8 @@
 #include "app/subsystems.h"
 
 #include "core/session.h"
+#include "deploy/complus.h"
+#include "deploy/filechecks.h"
 
 namespace tivra::subsystems {
 
@@ -9,16 +11,19 @@ QString readCustomerCode(InstallerSession &session)
     return session.customerCode;
 }
 
-void shutdownComponentsQuietly(InstallerSession &) {}
-
-bool checkWritePermission(InstallerSession &, const QString &)
+void shutdownComponentsQuietly(InstallerSession &session)
 {
-    return true;
+    DesligaPacotesComponentes(session);
 }
 
-bool checkFilesInUse(InstallerSession &, const QString &)
+bool checkWritePermission(InstallerSession &session, const QString &folder)
 {
-    return false;
+    return CheckPermissaoEscrita(session, folder, true);
+}
+
+bool checkFilesInUse(InstallerSession &session, const QString &folder)
+{
+    return CheckArquivosEmUso(session, folder, true);
 }
 
 void checkVersions(InstallerSession &) {}

@@ -5,6 +5,10 @@
 #include "app/subsystems.h"
 #include "core/logfiles.h"
 #include "core/userinterface.h"
+#include "deploy/backup.h"
+#include "deploy/binarycopy.h"
+#include "deploy/complus.h"
+#include "deploy/versoesini.h"
 #include "package/extractfiles.h"
 #include "package/packagearchive.h"
 #include "platform/system.h"
@@ -16,8 +20,15 @@ namespace tivra {
 
 std::vector<UpdateStage> updateStages()
 {
+    const auto stopComponents = [](InstallerSession &session) { return ControlPacks(session, false); };
+    const auto startComponents = [](InstallerSession &session) { return ControlPacks(session, true); };
     return {
+        {QStringLiteral("01. Backup"), MakeBackup, true},
         {QStringLiteral("02. Preparação do Pacote"), ExtractFiles, true},
+        {QStringLiteral("03. Desligando Pacotes COM"), stopComponents, false},
+        {QStringLiteral("04. Arquivos Binários"), CopyBinary, true},
+        {QStringLiteral("05. Arquivo de Versões"), UpdateVersoesIni, false},
+        {QStringLiteral("12. Inicializando Pacotes COM"), startComponents, false},
     };
 }
 
