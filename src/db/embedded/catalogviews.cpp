@@ -22,6 +22,30 @@ QStringList emulationTableStatements()
     };
 }
 
+QStringList catalogRefreshStatements()
+{
+    return {QStringLiteral("DELETE FROM temp.TIVRA_EMU_C"), QStringLiteral("INSERT INTO temp.TIVRA_EMU_C SELECT * FROM TIVRA_EMU_C_SRC"),
+            QStringLiteral("DELETE FROM temp.TIVRA_EMU_I"), QStringLiteral("INSERT INTO temp.TIVRA_EMU_I SELECT * FROM TIVRA_EMU_I_SRC"),
+            QStringLiteral("DELETE FROM temp.TIVRA_EMU_IC"), QStringLiteral("INSERT INTO temp.TIVRA_EMU_IC SELECT * FROM TIVRA_EMU_IC_SRC")};
+}
+
+bool mentionsCatalog(const Tokens &tokens)
+{
+    static const char *const prefixes[] = {"USER_", "ALL_", "SYSCAT_", "SYSIBM_", "INFORMATION_SCHEMA_", "SYS_", "TIVRA_EMU_"};
+    for (const Token &t : tokens) {
+        if (t.kind != Token::Word && t.kind != Token::QuotedName)
+            continue;
+        const QString name = t.kind == Token::Word ? t.upper : t.upper.toUpper();
+        if (name == QLatin1String("SYSOBJECTS") || name == QLatin1String("SYSFILES"))
+            return true;
+        for (const char *prefix : prefixes) {
+            if (name.startsWith(QLatin1String(prefix)))
+                return true;
+        }
+    }
+    return false;
+}
+
 QStringList defaultTablespaces(Vendor vendor, const QString &alias)
 {
     switch (vendor) {
@@ -57,25 +81,34 @@ QStringList catalogViewStatements(Vendor vendor, const QString &schema, const QS
                        "CASE type WHEN 'view' THEN 'V' ELSE 'T' END AS KIND, sql AS SQL, rootpage AS ID "
                        "FROM main.sqlite_schema WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite!_%' ESCAPE '!' "
                        "AND UPPER(name) NOT LIKE 'TIVRA!_EMU!_%' ESCAPE '!'"),
-        QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_C AS SELECT t.NAME AS ORIGINAL_TABLE, t.TABLE_NAME, c.name AS ORIGINAL_COLUMN, "
+        QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_C_SRC AS SELECT t.NAME AS ORIGINAL_TABLE, t.TABLE_NAME, c.name AS ORIGINAL_COLUMN, "
                        "UPPER(c.name) AS COLUMN_NAME, COALESCE(o.DATA_TYPE, c.type) AS DECL, "
                        "CASE WHEN o.NULLABLE IS NOT NULL THEN o.NULLABLE WHEN c.\"notnull\" OR c.pk > 0 THEN 'N' ELSE 'Y' END AS NULLABLE, "
                        "c.dflt_value AS DEFAULT_VALUE, c.cid AS CID, c.pk AS PK "
                        "FROM TIVRA_EMU_T t JOIN pragma_table_info(t.NAME, 'main') c "
                        "LEFT JOIN main.TIVRA_EMU_COLUMNS o ON o.TABLE_NAME = t.TABLE_NAME AND o.COLUMN_NAME = UPPER(c.name) "
                        "WHERE t.KIND = 'T'"),
-        QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_K AS SELECT k.NAME, k.TABLE_NAME, k.TYPE, k.REF_TABLE, k.REF_NAME, k.DELETE_RULE, "
+        // NULLIF keeps SQLite 3.40 from treating these NOT NULL columns as never NULL below a
+        // LEFT JOIN (it then drops rows of "... IS NULL" filters on the outer side).
+        QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_K AS SELECT NULLIF(k.NAME, '') AS NAME, NULLIF(k.TABLE_NAME, '') AS TABLE_NAME, "
+                       "NULLIF(k.TYPE, '') AS TYPE, k.REF_TABLE, k.REF_NAME, k.DELETE_RULE, "
                        "k.CHECK_TEXT, k.INDEX_NAME FROM main.TIVRA_EMU_CONSTRAINTS k "
                        "WHERE EXISTS (SELECT 1 FROM TIVRA_EMU_T t WHERE t.TABLE_NAME = k.TABLE_NAME)"),
         QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_KC AS SELECT kc.CONSTRAINT_NAME, k.TABLE_NAME, kc.COLUMN_NAME, kc.POSITION "
                        "FROM main.TIVRA_EMU_CONSTRAINT_COLUMNS kc JOIN TIVRA_EMU_K k ON k.NAME = kc.CONSTRAINT_NAME"),
-        QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_I AS SELECT t.TABLE_NAME, il.name AS SQLITE_NAME, "
-                       "UPPER(COALESCE(k.NAME, il.name)) AS INDEX_NAME, il.\"unique\" AS IS_UNIQUE, k.TYPE AS CONSTRAINT_TYPE "
+        QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_I_SRC AS SELECT t.TABLE_NAME, il.name AS SQLITE_NAME, "
+                       "UPPER(COALESCE(k.NAME, il.name)) AS INDEX_NAME, il.\"unique\" AS IS_UNIQUE, NULLIF(k.TYPE, '') AS CONSTRAINT_TYPE "
                        "FROM TIVRA_EMU_T t JOIN pragma_index_list(t.NAME, 'main') il "
                        "LEFT JOIN main.TIVRA_EMU_CONSTRAINTS k ON UPPER(k.INDEX_NAME) = UPPER(il.name) AND k.TYPE IN ('P', 'U') "
                        "WHERE t.KIND = 'T'"),
-        QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_IC AS SELECT i.TABLE_NAME, i.INDEX_NAME, UPPER(ii.name) AS COLUMN_NAME, "
-                       "ii.seqno + 1 AS POSITION FROM TIVRA_EMU_I i JOIN pragma_index_info(i.SQLITE_NAME, 'main') ii"),
+        QStringLiteral("CREATE TEMP VIEW TIVRA_EMU_IC_SRC AS SELECT i.TABLE_NAME, i.INDEX_NAME, UPPER(ii.name) AS COLUMN_NAME, "
+                       "ii.seqno + 1 AS POSITION FROM TIVRA_EMU_I_SRC i JOIN pragma_index_info(i.SQLITE_NAME, 'main') ii"),
+        // SQLite 3.40 loses rows when views over its pragma functions are joined and sorted, so
+        // the catalog's columns and indexes are copied into temporary tables before a statement
+        // reads them (catalogRefreshStatements).
+        QStringLiteral("CREATE TEMP TABLE TIVRA_EMU_C AS SELECT * FROM TIVRA_EMU_C_SRC WHERE 0"),
+        QStringLiteral("CREATE TEMP TABLE TIVRA_EMU_I AS SELECT * FROM TIVRA_EMU_I_SRC WHERE 0"),
+        QStringLiteral("CREATE TEMP TABLE TIVRA_EMU_IC AS SELECT * FROM TIVRA_EMU_IC_SRC WHERE 0"),
     };
 
     switch (vendor) {

@@ -11,6 +11,7 @@
 //   SQL Server: SYSFILES, SYSOBJECTS, SYS.TABLES, INFORMATION_SCHEMA.TABLES and .COLUMNS
 #pragma once
 
+#include "db/embedded/sqltokens.h"
 #include "db/vendor.h"
 
 #include <QString>
@@ -23,6 +24,10 @@ QStringList emulationTableStatements();
 // CREATE TEMP VIEW statements of the vendor's catalog; schema is the connected user in upper
 // case, alias the database's alias.
 QStringList catalogViewStatements(Vendor vendor, const QString &schema, const QString &alias);
+// Statements that copy the current columns and indexes into the catalog's temporary tables.
+QStringList catalogRefreshStatements();
+// Whether a statement reads the catalog (so the copies must be refreshed first).
+bool mentionsCatalog(const Tokens &tokens);
 // Tablespace names a new database of the vendor has when TIVRA_EMU_TABLESPACES is empty.
 QStringList defaultTablespaces(Vendor vendor, const QString &alias);
 

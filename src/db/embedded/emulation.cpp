@@ -434,6 +434,12 @@ EmuError Emulation::fromSqlite(int code, const QString &message, bool insertValu
 
 // ---- catalog helpers -------------------------------------------------------------------------
 
+void Emulation::refreshCatalog()
+{
+    for (const QString &statement : catalogRefreshStatements())
+        sqlite3_exec(m_db, utf8(statement).constData(), nullptr, nullptr, nullptr);
+}
+
 bool Emulation::tableExists(const QString &table)
 {
     return scalar(QStringLiteral("SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND UPPER(name) = UPPER(?1)"), {table})
@@ -818,6 +824,8 @@ bool Emulation::runGeneral(Tokens statement, ResultTable *out, const Binding *bi
             rewritten[sig.back()].text += QStringLiteral(")");
         }
     }
+    if (mentionsCatalog(rewritten))
+        refreshCatalog();
     return sql(joinTokens(rewritten), error, out, binding, false, insertValues);
 }
 

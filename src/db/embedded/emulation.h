@@ -73,6 +73,8 @@ private:
     bool exec(const QString &text, const QStringList &args = {}, EmuError *error = nullptr);
     EmuError fromSqlite(int code, const QString &message, bool insertValues);
 
+    // Copies the current columns and indexes into the catalog's temporary tables.
+    void refreshCatalog();
     // Catalog helpers (names in upper case).
     bool tableExists(const QString &table);
     bool viewExists(const QString &view);

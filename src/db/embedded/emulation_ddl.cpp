@@ -475,6 +475,7 @@ bool Emulation::createIndex(Statement &s, bool unique, EmuError *error)
     }
     if (m_vendor != Vendor::MSSQL) {
         // DB2 and Oracle refuse a second index over the same column list.
+        refreshCatalog();
         const QVariant existing = scalar(
             QStringLiteral("SELECT i.INDEX_NAME FROM TIVRA_EMU_I i WHERE i.TABLE_NAME = ?1 AND (SELECT GROUP_CONCAT(n, ',') FROM "
                            "(SELECT UPPER(ii.name) AS n FROM pragma_index_info(i.SQLITE_NAME, 'main') ii ORDER BY ii.seqno)) = ?2"),
@@ -1148,6 +1149,7 @@ bool Emulation::modifyColumn(const QString &table, Statement &s, int from, int t
     }
     type = type.simplified();
     if (nullability != 0) {
+        refreshCatalog();
         const QString current =
             scalar(QStringLiteral("SELECT NULLABLE FROM TIVRA_EMU_C WHERE TABLE_NAME = ?1 AND COLUMN_NAME = ?2"), {table, column})
                 .toString();

@@ -1,0 +1,379 @@
+#include "db/scriptrunner.h"
+
+#include "core/clock.h"
+#include "core/logfiles.h"
+#include "core/session.h"
+#include "db/connection.h"
+#include "db/sqlrunner.h"
+#include "db/tablespaces.h"
+#include "db/versionchecks.h"
+#include "db/versiontables.h"
+#include "platform/textfile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <set>
+
+namespace tivra {
+
+namespace {
+
+const QString kNenhumScript = QStringLiteral("- Nenhum script executado");
+
+// Adds time to one of the stats' counters while in scope.
+class Lap {
+public:
+    Lap(ScriptRunStats *stats, qint64 ScriptRunStats::*field) : m_stats(stats), m_field(field)
+    {
+        if (m_stats)
+            m_timer.start();
+    }
+    ~Lap()
+    {
+        if (m_stats)
+            m_stats->*m_field += m_timer.nsecsElapsed();
+    }
+    Lap(const Lap &) = delete;
+    Lap &operator=(const Lap &) = delete;
+
+private:
+    ScriptRunStats *m_stats;
+    qint64 ScriptRunStats::*m_field;
+    QElapsedTimer m_timer;
+};
+
+const QStringList &dependenciesOf(const PackageSettings &package, const QString &vendor, bool *known)
+{
+    static const QStringList none;
+    *known = true;
+    if (vendor == QStringLiteral("DB2"))
+        return package.dependenciasDB2;
+    if (vendor == QStringLiteral("ORACLE"))
+        return package.dependenciasOracle;
+    if (vendor == QStringLiteral("MSSQL"))
+        return package.dependenciasMSSQL;
+    *known = false;
+    return none;
+}
+
+enum class Resume { GoOn, AllExecuted, ReadFailed };
+
+// The resume check: marks the pieces that the statement log lists as executed for the package
+// version. Everything counts as executed when every non-blank statement is listed.
+Resume resumeCheck(InstallerSession &session, int entry, QStringList &pieces)
+{
+    if (session.package.ignorarVersao)
+        return Resume::GoOn;
+    DbConnection connection(session);
+    if (!ConnectCurrentEntry(connection, entry))
+        return Resume::GoOn;  // the execution reports the connection error
+    if (!ExecSQLText(connection, QStringLiteral("SELECT 1 FROM ") + kInstBancoPack, false))
+        ExecSQLText(connection, instBancoPackCreateText(), true);
+    std::optional<ResultTable> rows = GetNumInstrucaoSQLExec(connection, session.package.versaoPacote);
+    if (!rows || !rows->hasColumn(QStringLiteral("NUM_INSTRUCAO_SQL")))
+        return Resume::ReadFailed;
+
+    const qint64 statements = pieces.size() - 1;
+    std::set<qint64> executed;
+    for (int row = 0; row < rows->count(); ++row) {
+        const qint64 position = rows->integer(row, QStringLiteral("NUM_INSTRUCAO_SQL"));
+        if (position >= 0 && position < statements)
+            executed.insert(position);
+    }
+    bool anyStatement = false;
+    bool allListed = true;
+    for (qint64 p = 0; p < statements; ++p) {
+        if (trimStatement(pieces.at(p)).isEmpty())
+            continue;
+        anyStatement = true;
+        if (!executed.count(p))
+            allListed = false;
+    }
+    if (anyStatement && allListed)
+        return Resume::AllExecuted;
+    for (const qint64 p : executed)
+        pieces[p] = kExecutedMarker;
+    return Resume::GoOn;
+}
+
+}  // namespace
+
+QString scriptFileName(const QString &vendor)
+{
+    if (vendor == QStringLiteral("DB2"))
+        return QStringLiteral("ScriptsDB2.sql");
+    if (vendor == QStringLiteral("ORACLE"))
+        return QStringLiteral("ScriptsOracle.sql");
+    if (vendor == QStringLiteral("MSSQL"))
+        return QStringLiteral("ScriptsMSSQL.sql");
+    return {};
+}
+
+QString decodeScriptText(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+    if (bytes.startsWith("\xFF\xFE")) {
+        QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+        return decoder.decode(bytes.mid(2));
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder decoder(QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
+        return decoder.decode(bytes.mid(2));
+    }
+    // Text in Windows-1252 with accented letters is almost never valid UTF-8; a script saved as
+    // UTF-8 without a mark must not reach the database as "Ã§".
+    bool ascii = true;
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (!ascii) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(bytes);
+        if (!decoder.hasError())
+            return text;
+    }
+    return platform::fromWindows1252(bytes);
+}
+
+QString readScriptText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QStringList lines = platform::splitLines(decodeScriptText(file.readAll()));
+    QString text;
+    qsizetype size = 0;
+    for (const QString &line : lines)
+        size += line.size() + 2;
+    text.reserve(size);
+    for (const QString &line : lines) {
+        text += line;
+        text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+QStringList splitScript(const QString &text, const QString &delimiter)
+{
+    if (text.isEmpty())
+        return {};
+    return text.split(delimiter.isEmpty() ? QStringLiteral(";") : delimiter, Qt::KeepEmptyParts, Qt::CaseSensitive);
+}
+
+QString trimStatement(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 0x20)
+        --end;
+    return begin == 0 && end == text.size() ? text : text.mid(begin, end - begin);
+}
+
+bool dependsOnPredecessor(const QStringList &dependencies, int position)
+{
+    if (position <= 0 || position >= dependencies.size())
+        return false;
+    const QString &line = dependencies.at(position);
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    return equals >= 0 && equals + 1 < line.size() && line.at(equals + 1) == QLatin1Char('S');
+}
+
+bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
+{
+    QElapsedTimer total;
+    total.start();
+    const PackageSettings &package = session.package;
+    MemTable &dbs = session.cdsDbs;
+    const auto row = [&](const QString &text, int image) { session.UpdateStatus(text, true, kStageScripts, image, true); };
+    const auto writeStatus = [&](int entry, int status) {
+        Lap lap(stats, &ScriptRunStats::statusNanos);
+        AtualizaStatusVersao(session, entry, kVsPackBanco, status);
+    };
+
+    // 1. A package without scripts: every database is complete for this stage.
+    if (!package.existScript) {
+        for (int entry = 0; entry < dbs.count(); ++entry) {
+            if (dbs.integer(entry, QStringLiteral("IMAGE")) != ImageSuccess)
+                continue;
+            row(QStringLiteral("Scripts não incluídos no pacote. Etapa ignorada no banco \"") +
+                    dbs.text(entry, QStringLiteral("ALIAS")) + QStringLiteral("\"."),
+                ImageIgnored);
+            writeStatus(entry, kStatusComplete);
+        }
+        if (stats)
+            stats->totalNanos += total.nsecsElapsed();
+        return true;
+    }
+
+    // 2. The three statement lists.
+    const QString delimiter = package.sqlDelimiter.isEmpty() ? QStringLiteral(";") : package.sqlDelimiter;
+    QStringList db2, oracle, mssql;
+    {
+        Lap lap(stats, &ScriptRunStats::splitNanos);
+        db2 = splitScript(readScriptText(joinPath(session.workingFolder, scriptFileName(QStringLiteral("DB2")))), delimiter);
+        oracle = splitScript(readScriptText(joinPath(session.workingFolder, scriptFileName(QStringLiteral("ORACLE")))), delimiter);
+        mssql = splitScript(readScriptText(joinPath(session.workingFolder, scriptFileName(QStringLiteral("MSSQL")))), delimiter);
+    }
+
+    // 3. Every validated database.
+    for (int entry = 0; entry < dbs.count(); ++entry) {
+        if (dbs.integer(entry, QStringLiteral("IMAGE")) != ImageSuccess)
+            continue;
+        const QString alias = dbs.text(entry, QStringLiteral("ALIAS"));
+        const QString vendor = dbs.text(entry, QStringLiteral("VENDOR"));
+        const QString inBanco = QStringLiteral(" no banco \"") + alias + QStringLiteral("\"");
+        session.logbook.append(QStringLiteral("\r\n*** SCRIPTS EXECUTADOS (Banco: ") + alias + QStringLiteral(")"));
+
+        // A fresh copy for this database: tablespace names and executed markers change it only.
+        QStringList pieces = vendor == QStringLiteral("DB2")      ? db2
+                             : vendor == QStringLiteral("ORACLE") ? oracle
+                             : vendor == QStringLiteral("MSSQL")  ? mssql
+                                                                  : QStringList();
+        // Unmapped names stay as they are, so applying the mapping whenever the package names
+        // tablespaces is the same as applying it when the summary page offered the mapping.
+        if (!package.tableSpaces.isEmpty())
+            pieces = AplicaTableSpaces(session, alias, pieces);
+
+        {
+            Lap lap(stats, &ScriptRunStats::statusNanos);
+            if (!CanUpdatePackDataBase(session, entry, kStageScripts, kVsPackBanco)) {
+                session.logbook.append(kNenhumScript);
+                continue;
+            }
+        }
+
+        if (pieces.isEmpty() || (pieces.size() == 1 && trimStatement(pieces.first()).isEmpty())) {
+            writeStatus(entry, kStatusComplete);
+            row(QStringLiteral("Não existem instruções para execução") + inBanco + QStringLiteral("."), ImageIgnored);
+            session.logbook.append(kNenhumScript);
+            continue;
+        }
+        // Text without a single delimiter has no statement to execute: the package's delimiter
+        // does not match its script. Nothing of it ran, so the version is not complete.
+        if (pieces.size() == 1) {
+            writeStatus(entry, kStatusPartial);
+            row(QStringLiteral("Nenhuma instrução executada") + inBanco + QStringLiteral(": o script não contém o delimitador \"") +
+                    delimiter + QStringLiteral("\"."),
+                ImageError);
+            session.logbook.append(kNenhumScript);
+            continue;
+        }
+
+        Resume resume;
+        {
+            Lap lap(stats, &ScriptRunStats::statementLogNanos);
+            resume = resumeCheck(session, entry, pieces);
+        }
+        if (resume == Resume::ReadFailed) {
+            // Without the statement log it is unknown what already ran: nothing runs here and
+            // the version table keeps what it says.
+            row(QStringLiteral("Não foi possível ler as instruções já executadas") + inBanco +
+                    QStringLiteral(" (INST_BANCO_PACK). Banco ignorado."),
+                ImageError);
+            session.logbook.append(kNenhumScript);
+            continue;
+        }
+        if (resume == Resume::AllExecuted) {
+            writeStatus(entry, kStatusComplete);
+            row(QStringLiteral("Todas as instruções para o banco \"") + alias + QStringLiteral("\" já foram executadas!"), ImageSuccess);
+            session.logbook.append(kNenhumScript);
+            continue;
+        }
+
+        const qsizetype statements = pieces.size() - 1;
+        row(QStringLiteral("Executando ") + QString::number(statements) + QStringLiteral(" instruções") + inBanco +
+                QStringLiteral("..."),
+            ImageSuccess);
+
+        int failures = 0;
+        QStringList failed;
+        {
+            DbConnection connection(session);
+            if (stats)
+                ++stats->statementConnections;
+            if (!ConnectCurrentEntry(connection, entry)) {
+                row(QStringLiteral("Erro de conexão ao banco \"") + alias + QStringLiteral("\"."), ImageError);
+                continue;
+            }
+            bool knownVendor = true;
+            const QStringList &dependencies = dependenciesOf(package, vendor, &knownVendor);
+            bool previousSucceeded = true;
+            QElapsedTimer execution;
+            for (qsizetype p = 0; p < statements; ++p) {
+                const QString &piece = pieces.at(p);
+                const QString statement = trimStatement(piece);
+                if (statement.isEmpty()) {
+                    previousSucceeded = false;
+                    continue;
+                }
+                if (statement == kExecutedMarker) {
+                    previousSucceeded = true;
+                    continue;
+                }
+                const bool allowed =
+                    knownVendor && (!dependsOnPredecessor(dependencies, int(p)) || previousSucceeded);
+                if (!allowed) {
+                    ++failures;
+                    session.UpdateStatus(QStringLiteral("Instrução \"") + piece +
+                                             QStringLiteral("\" ignorada da execução pois a instrução anterior não foi executada "
+                                                            "corretamente."),
+                                         true, QString(), ImageIgnored, false);
+                    previousSucceeded = false;
+                    continue;
+                }
+                if (stats) {
+                    ++stats->statementsRun;
+                    execution.start();
+                }
+                const bool ok = ExecSQLText(connection, statement, true);
+                if (stats)
+                    stats->executionNanos += execution.nsecsElapsed();
+                if (ok) {
+                    session.logbook.append(statement + delimiter + QStringLiteral("\r\n"));
+                    previousSucceeded = true;
+                } else {
+                    ++failures;
+                    failed.append(statement + delimiter);
+                    previousSucceeded = false;
+                }
+            }
+        }
+
+        Lap lap(stats, &ScriptRunStats::statusNanos);
+        if (failures == 0) {
+            AtualizaStatusVersao(session, entry, kVsPackBanco, kStatusComplete);
+            row(QStringLiteral("     Todos os scripts foram executados com sucesso!"), ImageSuccess);
+            continue;
+        }
+        AtualizaStatusVersao(session, entry, kVsPackBanco, kStatusPartial);
+        const QString folder = joinPath(session.pathLog, QStringLiteral("ScriptsComErro"));
+        QDir().mkpath(folder);
+        row(failures == 1 ? QStringLiteral("     1 script não foi executado.")
+                          : QStringLiteral("     ") + QString::number(failures) + QStringLiteral(" scripts não foram executados."),
+            ImageError);
+        const QString file = joinPath(folder, package.versaoPacote + QLatin1Char('_') + alias + QLatin1Char('_') +
+                                                  currentDateTime().toString(QStringLiteral("ddMMyyyy_hhmm")) +
+                                                  QStringLiteral(".sql"));
+        QString error;
+        if (platform::writeTextItems(file, failed, &error))
+            row(QStringLiteral("     Scripts com erro foram exportados para a pasta de Logs."), ImageSuccess);
+        else
+            row(QStringLiteral("     Não foi possível exportar os scripts com erro para a pasta de Logs (") + file +
+                    QStringLiteral("). Mensagem: ") + error,
+                ImageError);
+    }
+    if (stats)
+        stats->totalNanos += total.nsecsElapsed();
+    return true;
+}
+
+}  // namespace tivra
