@@ -231,7 +231,7 @@ void Installer::cbExpandirRecolherClick(bool checked)
 void Installer::btLogClick()
 {
     session.ui.showText(QStringLiteral("Log Parcial de Atualização"), session.status.logText().join(QStringLiteral("\r\n")),
-                        true);
+                        true, false);
 }
 
 }  // namespace tivra

@@ -321,7 +321,7 @@ void Installer::btScriptClick(const QString &vendor)
                                 : vendor == QStringLiteral("ORACLE") ? p.scriptOracle
                                                                      : p.scriptMSSQL;
     session.ui.showText(QStringLiteral("Scripts a serem executados em bancos ") + vendor,
-                        script.join(QStringLiteral("\r\n")), true);
+                        script.join(QStringLiteral("\r\n")), true, true);
 }
 
 void Installer::btAtualizacoesClick()

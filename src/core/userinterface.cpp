@@ -51,7 +51,7 @@ UserInterface::Button UnattendedUserInterface::messageBox(const MessageBox &box)
 QString UnattendedUserInterface::chooseFolder(const QString &, const QString &) { return {}; }
 QString UnattendedUserInterface::chooseOpenFile(const QString &, const QString &, const QString &) { return {}; }
 QString UnattendedUserInterface::chooseSaveFile(const QString &, const QString &, const QString &) { return {}; }
-void UnattendedUserInterface::showText(const QString &, const QString &, bool) {}
+void UnattendedUserInterface::showText(const QString &, const QString &, bool, bool) {}
 void UnattendedUserInterface::showBusy(bool) {}
 
 std::unique_ptr<ProgressView> UnattendedUserInterface::createProgressView()

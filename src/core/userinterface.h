@@ -80,8 +80,10 @@ public:
     virtual QString chooseOpenFile(const QString &title, const QString &filter, const QString &startFolder) = 0;
     virtual QString chooseSaveFile(const QString &title, const QString &filter, const QString &startFolder) = 0;
 
-    // A modal read-only text window (title, text; fixedFont for logs and scripts).
-    virtual void showText(const QString &title, const QString &text, bool fixedFont) = 0;
+    // A modal read-only text window (title, text; fixedFont for logs and scripts). A protected
+    // window offers no context menu and empties the clipboard whenever the mouse moves over the
+    // text, so that its content cannot be copied out (the package's scripts).
+    virtual void showText(const QString &title, const QString &text, bool fixedFont, bool protectFromCopy) = 0;
 
     // Shows or hides the busy animation of the main window.
     virtual void showBusy(bool on) = 0;
@@ -111,7 +113,7 @@ public:
     QString chooseFolder(const QString &title, const QString &startFolder) override;
     QString chooseOpenFile(const QString &title, const QString &filter, const QString &startFolder) override;
     QString chooseSaveFile(const QString &title, const QString &filter, const QString &startFolder) override;
-    void showText(const QString &title, const QString &text, bool fixedFont) override;
+    void showText(const QString &title, const QString &text, bool fixedFont, bool protectFromCopy) override;
     void showBusy(bool on) override;
     void processEvents() override;
     std::unique_ptr<ProgressView> createProgressView() override;

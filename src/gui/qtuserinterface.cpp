@@ -77,9 +77,10 @@ QString QtUserInterface::chooseSaveFile(const QString &title, const QString &fil
     return QFileDialog::getSaveFileName(m_parent, title, startFolder, filter);
 }
 
-void QtUserInterface::showText(const QString &title, const QString &text, bool fixedFont)
+void QtUserInterface::showText(const QString &title, const QString &text, bool fixedFont, bool protectFromCopy)
 {
     TextViewer viewer(title, text, fixedFont, m_parent);
+    viewer.setProtectedFromCopy(protectFromCopy);
     viewer.exec();
 }
 

@@ -20,7 +20,7 @@ public:
     QString chooseFolder(const QString &title, const QString &startFolder) override;
     QString chooseOpenFile(const QString &title, const QString &filter, const QString &startFolder) override;
     QString chooseSaveFile(const QString &title, const QString &filter, const QString &startFolder) override;
-    void showText(const QString &title, const QString &text, bool fixedFont) override;
+    void showText(const QString &title, const QString &text, bool fixedFont, bool protectFromCopy) override;
     void showBusy(bool on) override;
     void processEvents() override;
     std::unique_ptr<ProgressView> createProgressView() override;

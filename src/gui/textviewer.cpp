@@ -1,5 +1,7 @@
 #include "gui/textviewer.h"
 
+#include <QClipboard>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -36,6 +38,26 @@ TextViewer::TextViewer(const QString &title, const QString &text, bool fixedFont
         const QRect area = screen->availableGeometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     }
+}
+
+void TextViewer::setProtectedFromCopy(bool on)
+{
+    m_protected = on;
+    m_editor->setContextMenuPolicy(on ? Qt::PreventContextMenu : Qt::DefaultContextMenu);
+    m_editor->viewport()->setMouseTracking(on);
+    if (on)
+        m_editor->viewport()->installEventFilter(this);
+    else
+        m_editor->viewport()->removeEventFilter(this);
+}
+
+bool TextViewer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_protected && watched == m_editor->viewport() && event->type() == QEvent::MouseMove) {
+        if (QClipboard *clipboard = QGuiApplication::clipboard())
+            clipboard->clear();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace tivra::gui

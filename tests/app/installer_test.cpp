@@ -168,6 +168,8 @@ TEST_F(InstallerTest, LogPageControlsFilterExpandAndBusyAnimation)
     installer.btLogClick();
     ASSERT_EQ(ui.textWindows().size(), 1);
     EXPECT_EQ(ui.textWindows()[0], QStringLiteral("Log Parcial de Atualização"));
+    EXPECT_FALSE(ui.textProtected()[0]);
+    EXPECT_TRUE(ui.textContents()[0].contains(QStringLiteral("- Atualizador Inicializado")));
 }
 
 TEST_F(InstallerTest, DirectoryButtonsCheckTheApplicationFolderAndLogTheChoice)

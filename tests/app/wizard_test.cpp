@@ -245,6 +245,8 @@ TEST_F(WizardTest, ScriptButtonsShowTheVendorScriptAndTheSiteButtonSaysWhenUnrea
     installer.btScriptClick("DB2");
     ASSERT_EQ(ui.textWindows().size(), 1);
     EXPECT_EQ(ui.textWindows()[0], QStringLiteral("Scripts a serem executados em bancos DB2"));
+    EXPECT_EQ(ui.textContents()[0], QStringLiteral("CREATE TABLE X (A INT);"));
+    EXPECT_TRUE(ui.textProtected()[0]);
 
     QString asked;
     installer.siteReachable = [&](const QString &url) {

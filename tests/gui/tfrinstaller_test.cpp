@@ -1,12 +1,17 @@
 // The main window driven offscreen: what the user sees on the first page and on the log page,
 // the closing question, and screenshots of both pages for a person to look at.
 #include "gui/groupedgrid.h"
+#include "gui/textviewer.h"
 #include "gui/tfrinstaller.h"
 #include "platform/system.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QComboBox>
 #include <QDir>
 #include <QFontDatabase>
@@ -159,6 +164,23 @@ private Q_SLOTS:
             QVERIFY(inkShare(window->grab().toImage()) > 0.01);
             saveShot(*window, QString::fromLatin1(names[page]));
         }
+    }
+
+    void scriptWindowCannotBeCopiedFrom()
+    {
+        gui::TextViewer viewer(QStringLiteral("Scripts a serem executados em bancos DB2"),
+                               QStringLiteral("CREATE TABLE X (A INT);\r\n"), true);
+        viewer.setProtectedFromCopy(true);
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        QCOMPARE(viewer.size(), QSize(648, 480));
+        QCOMPARE(viewer.editor()->contextMenuPolicy(), Qt::PreventContextMenu);
+        QVERIFY(viewer.editor()->isReadOnly());
+        QGuiApplication::clipboard()->setText(QStringLiteral("copiado"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("copiado"));
+        QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), QPointF(10, 10), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewer.editor()->viewport(), &move);
+        QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
     }
 
 private:

@@ -46,9 +46,11 @@ QString ScriptedUserInterface::chooseSaveFile(const QString &title, const QStrin
     return nextChoice(title);
 }
 
-void ScriptedUserInterface::showText(const QString &title, const QString &, bool)
+void ScriptedUserInterface::showText(const QString &title, const QString &text, bool, bool protectFromCopy)
 {
     m_textWindows.append(title);
+    m_textContents.append(text);
+    m_textProtected.push_back(protectFromCopy);
 }
 
 std::unique_ptr<ProgressView> ScriptedUserInterface::createProgressView()

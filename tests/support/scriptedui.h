@@ -38,7 +38,9 @@ public:
     QString chooseFolder(const QString &title, const QString &startFolder) override;
     QString chooseOpenFile(const QString &title, const QString &filter, const QString &startFolder) override;
     QString chooseSaveFile(const QString &title, const QString &filter, const QString &startFolder) override;
-    void showText(const QString &title, const QString &text, bool fixedFont) override;
+    void showText(const QString &title, const QString &text, bool fixedFont, bool protectFromCopy) override;
+    const QStringList &textContents() const { return m_textContents; }
+    const std::vector<bool> &textProtected() const { return m_textProtected; }
     void showBusy(bool on) override;
     void processEvents() override { ++m_pumps; }
     // Progress dialogs are silent views; the last one made stays reachable for checks.
@@ -52,6 +54,8 @@ private:
     std::deque<QString> m_choices;
     std::vector<Shown> m_boxes;
     QStringList m_textWindows;
+    QStringList m_textContents;
+    std::vector<bool> m_textProtected;
     QStringList m_chooserTitles;
     SilentProgressView *m_lastProgress = nullptr;
     bool m_allowUnexpected = false;
