@@ -6,7 +6,6 @@
 
 #include <windows.h>
 #include <comadmin.h>
-#include <comdef.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
@@ -29,8 +28,17 @@ using Microsoft::WRL::ComPtr;
             SysFreeString(description);
         }
     }
-    if (message.trimmed().isEmpty())
-        message = QString::fromWCharArray(_com_error(result).ErrorMessage());
+    if (message.trimmed().isEmpty()) {
+        wchar_t *buffer = nullptr;
+        const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                                | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                            nullptr, static_cast<DWORD>(result), 0,
+                                            reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+        message = length ? QString::fromWCharArray(buffer, static_cast<qsizetype>(length))
+                         : QStringLiteral("Erro 0x%1").arg(static_cast<quint32>(result), 8, 16, QLatin1Char('0'));
+        if (buffer)
+            LocalFree(buffer);
+    }
     throw ComPlusError(message.trimmed());
 }
 
@@ -188,7 +196,7 @@ ComPtr<ICatalogObject> asCatalogObject(IDispatch *dispatch)
     ComPtr<ICatalogObject> object;
     if (!dispatch)
         raise(E_POINTER);
-    check(dispatch->QueryInterface(IID_ICatalogObject, reinterpret_cast<void **>(object.GetAddressOf())));
+    check(dispatch->QueryInterface(IID_PPV_ARGS(object.GetAddressOf())));
     return object;
 }
 
@@ -197,7 +205,7 @@ ComPtr<ICatalogCollection> asCatalogCollection(IDispatch *dispatch)
     ComPtr<ICatalogCollection> collection;
     if (!dispatch)
         raise(E_POINTER);
-    check(dispatch->QueryInterface(IID_ICatalogCollection, reinterpret_cast<void **>(collection.GetAddressOf())));
+    check(dispatch->QueryInterface(IID_PPV_ARGS(collection.GetAddressOf())));
     return collection;
 }
 
@@ -254,8 +262,8 @@ class WindowsComAdminCatalog final : public ComAdminCatalog {
 public:
     WindowsComAdminCatalog()
     {
-        check(CoCreateInstance(CLSID_COMAdminCatalog, nullptr, CLSCTX_INPROC_SERVER, IID_ICOMAdminCatalog,
-                               reinterpret_cast<void **>(m_catalog.GetAddressOf())));
+        check(CoCreateInstance(__uuidof(COMAdminCatalog), nullptr, CLSCTX_INPROC_SERVER,
+                               IID_PPV_ARGS(m_catalog.GetAddressOf())));
     }
 
     std::unique_ptr<CatalogCollection> getCollection(const QString &name) override
@@ -297,13 +305,13 @@ std::unique_ptr<ComAdminCatalog> ComAdminCatalog::open(const QString &)
 WindowsVersionClass currentWindowsVersionClass()
 {
     using RtlGetVersionFunction = LONG(WINAPI *)(PRTL_OSVERSIONINFOW);
-    OSVERSIONINFOW info{};
+    RTL_OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
     bool known = false;
     if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
         const auto rtlGetVersion =
             reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void *>(GetProcAddress(ntdll, "RtlGetVersion")));
-        known = rtlGetVersion && rtlGetVersion(reinterpret_cast<PRTL_OSVERSIONINFOW>(&info)) == 0;
+        known = rtlGetVersion && rtlGetVersion(&info) == 0;
     }
     if (!known)
         return WindowsVersionClass::Unclassified;

@@ -10,6 +10,8 @@
 
 namespace tivra {
 
+class OpenedFile;
+
 // Answers "is this file in use?" for many files at once. On Windows every question goes to the
 // system (a share-mode open). On Linux a file is in use when it cannot be opened for reading and
 // writing, when it has no owner write permission (the read-only attribute), when an advisory lock
@@ -20,8 +22,9 @@ public:
     virtual ~FileUseProbe() = default;
 
     // Takes the snapshot of the files held open (Linux) and returns the probe. Without the scan
-    // the probe answers from the file alone (open, permissions, locks): for a file written after
-    // the snapshot, whose identity the snapshot cannot know.
+    // the probe answers from the file alone (read-only attribute, an open for reading and
+    // writing): for files this process has itself just written, which no snapshot taken before
+    // can know and on which no other program can yet hold a lock.
     enum class Scan { OpenFiles, None };
     static std::unique_ptr<FileUseProbe> create(Scan scan = Scan::OpenFiles);
 
@@ -30,9 +33,11 @@ public:
     // its folder denied) is.
     virtual bool inUse(const QString &path) const = 0;
 
-    // True when the file exists and cannot be opened for reading without sharing (a program holds
-    // it open or locked, reading is denied) or its times cannot be read. False for a missing file.
-    virtual bool heldOpen(const QString &path) const = 0;
+    // Whether a file is there to be replaced: Missing (no such file; a folder is no file), HeldOpen
+    // (it exists and cannot be opened for reading without sharing: a program holds it open or
+    // locked, reading is denied; or its times cannot be read), or Free.
+    enum class Presence { Missing, Free, HeldOpen };
+    virtual Presence presence(const OpenedFile &file) const = 0;
 };
 
 // Creates the file as a new file (failing when it exists) with read and write access and no
@@ -50,6 +55,21 @@ bool hasReadOnlyAttribute(const QString &path);
 // never leaves a half-written destination. A destination that carries the read-only attribute is
 // not replaced (the system copy refuses it). False, with the system's reason in error, on failure.
 bool copyFileReplacing(const QString &source, const QString &destination, QString *error);
+
+// A file of the folder copy, opened once for everything the copy asks of it (whether it is held
+// open, its file version text, its copy), so that it is neither opened nor read twice.
+class OpenedFile {
+public:
+    virtual ~OpenedFile() = default;
+    // Always gives an object; a file that cannot be opened still has a version text (as far as
+    // it can be told) and fails its copies.
+    static std::unique_ptr<OpenedFile> open(const QString &path);
+    virtual const QString &path() const = 0;
+    // The file version text, as platform::fileVersionText gives it.
+    virtual QString versionText() = 0;
+    // Copies the file over destination, as copyFileReplacing does; may be called more than once.
+    virtual bool copyTo(const QString &destination, QString *error) = 0;
+};
 
 // One entry of a folder listing.
 struct FolderEntry {

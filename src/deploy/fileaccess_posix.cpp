@@ -1,10 +1,16 @@
 #include "deploy/fileaccess.h"
 
+#include "platform/fileversion.h"
+#include "platform/pe.h"
+
+#include <QDateTime>
 #include <QFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -12,6 +18,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -129,9 +136,9 @@ bool lockedByOthers(int fd)
 
 class PosixFileUseProbe final : public FileUseProbe {
 public:
-    explicit PosixFileUseProbe(Scan scanning)
+    explicit PosixFileUseProbe(Scan scanning) : m_scanned(scanning == Scan::OpenFiles)
     {
-        if (scanning == Scan::OpenFiles)
+        if (m_scanned)
             scan();
     }
 
@@ -152,24 +159,10 @@ public:
         Descriptor fd(::open(name.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
         if (!fd.valid())
             return true;
-        return lockedByOthers(fd.get());
+        return m_scanned && lockedByOthers(fd.get());
     }
 
-    bool heldOpen(const QString &path) const override
-    {
-        struct stat st {};
-        const QByteArray name = encoded(path);
-        if (::stat(name.constData(), &st) != 0)
-            return errno != ENOENT && errno != ENOTDIR;  // its times cannot be read
-        if (S_ISDIR(st.st_mode))
-            return false;
-        if (m_open.count(FileKey{st.st_dev, st.st_ino}))
-            return true;
-        Descriptor fd(::open(name.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-        if (!fd.valid())
-            return true;
-        return lockedByOthers(fd.get());
-    }
+    Presence presence(const OpenedFile &file) const override;
 
 private:
     // One pass over /proc: the files every process holds open (/proc/<pid>/fd) and the files
@@ -266,23 +259,26 @@ private:
         mappedPaths.insert(std::move(path));
     }
 
+    bool m_scanned;
     std::unordered_set<FileKey, FileKeyHash> m_open;
 };
 
-// Copies the bytes of one open file into another: in the kernel where it can (copy_file_range,
-// then sendfile), else through a large buffer.
+// Copies the bytes of an open file, from its start, into another, as many as the source had when
+// it was looked at: in the kernel where it can (copy_file_range, then sendfile), else through a
+// large buffer. The source's own file offset is left alone, so the same source can be copied again.
 bool copyContent(int in, int out, off_t size, int *failure)
 {
     off_t copied = 0;
     bool kernelCopy = true;
-    while (kernelCopy && copied < size) {
-        const ssize_t done = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(size - copied), 0);
+    while (copied < size) {
+        loff_t from = copied;
+        const ssize_t done = ::copy_file_range(in, &from, out, nullptr, static_cast<size_t>(size - copied), 0);
         if (done > 0) {
             copied += done;
             continue;
         }
         if (done == 0)
-            break;  // the source shrank
+            return true;  // the source shrank meanwhile
         if (errno == EINTR)
             continue;
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EPERM) {
@@ -292,36 +288,33 @@ bool copyContent(int in, int out, off_t size, int *failure)
         *failure = errno;
         return false;
     }
-    if (kernelCopy) {
-        // Whatever remains (a file that grew meanwhile) goes through the buffer below.
-        if (::lseek(in, copied, SEEK_SET) < 0 || ::lseek(out, copied, SEEK_SET) < 0) {
-            *failure = errno;
-            return false;
+    if (kernelCopy)
+        return true;
+    while (copied < size) {
+        off_t from = copied;
+        const ssize_t done = ::sendfile(out, in, &from, static_cast<size_t>(size - copied));
+        if (done > 0) {
+            copied += done;
+            continue;
         }
-    } else {
-        while (copied < size) {
-            const ssize_t done = ::sendfile(out, in, nullptr, static_cast<size_t>(size - copied));
-            if (done > 0) {
-                copied += done;
-                continue;
-            }
-            if (done == 0)
-                break;
-            if (errno == EINTR)
-                continue;
-            if (errno == EINVAL || errno == ENOSYS)
-                break;
-            *failure = errno;
-            return false;
-        }
-        if (::lseek(in, copied, SEEK_SET) < 0 || ::lseek(out, copied, SEEK_SET) < 0) {
-            *failure = errno;
-            return false;
-        }
+        if (done == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (errno == EINVAL || errno == ENOSYS)
+            break;
+        *failure = errno;
+        return false;
+    }
+    if (copied >= size)
+        return true;
+    if (::lseek(out, copied, SEEK_SET) < 0) {
+        *failure = errno;
+        return false;
     }
     std::vector<char> buffer(size_t(1) << 20);
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+    while (copied < size) {
+        const ssize_t got = ::pread(in, buffer.data(), buffer.size(), copied);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -341,7 +334,197 @@ bool copyContent(int in, int out, off_t size, int *failure)
             }
             written += put;
         }
+        copied += got;
     }
+    return true;
+}
+
+// Copies an open source (its status as read by fstat) over the destination.
+bool copyOpenFile(int in, const struct stat &sourceStat, const QString &destination, int *failure)
+{
+    const QByteArray destinationName = encoded(destination);
+    // A new destination is written in place (a failure removes it). An existing one is replaced
+    // by a temporary file beside it in one rename, so that a failed copy leaves the former file
+    // whole; the temporary name begins with "." so that a folder copy passing by never picks it up.
+    QByteArray written = destinationName;
+    Descriptor out(::open(written.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600));
+    const bool replacing = !out.valid() && errno == EEXIST;
+    if (replacing) {
+        struct stat destinationStat {};
+        if (::stat(destinationName.constData(), &destinationStat) != 0) {
+            *failure = errno;
+            return false;
+        }
+        if (S_ISDIR(destinationStat.st_mode)) {
+            *failure = EISDIR;
+            return false;
+        }
+        if ((destinationStat.st_mode & S_IWUSR) == 0) {
+            *failure = EACCES;  // read-only attribute
+            return false;
+        }
+        const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
+        written = encoded(destination.left(slash + 1) + QLatin1Char('.') + destination.mid(slash + 1)
+                          + QStringLiteral(".tivra-XXXXXX"));
+        out.reset(::mkostemp(written.data(), O_CLOEXEC));
+    }
+    if (!out.valid()) {
+        *failure = errno;
+        return false;
+    }
+    bool ok = copyContent(in, out.get(), sourceStat.st_size, failure);
+    if (ok && ::fchmod(out.get(), sourceStat.st_mode & 07777) != 0) {
+        *failure = errno;
+        ok = false;
+    }
+    if (ok) {
+        const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+        if (::futimens(out.get(), times) != 0) {
+            *failure = errno;
+            ok = false;
+        }
+    }
+    if (ok && ::close(out.release()) != 0) {
+        *failure = errno;
+        ok = false;
+    }
+    if (ok && replacing && ::rename(written.constData(), destinationName.constData()) != 0) {
+        *failure = errno;
+        ok = false;
+    }
+    if (!ok) {
+        out.reset();
+        ::unlink(written.constData());
+    }
+    return ok;
+}
+
+constexpr off_t kLargestReadImage = off_t(8) << 20;
+
+// One buffer for the images read, kept from file to file.
+QByteArray &imageBuffer()
+{
+    static QByteArray buffer;
+    return buffer;
+}
+
+bool readFully(int fd, char *data, off_t size)
+{
+    off_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, data + done, static_cast<size_t>(size - done), done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
+// "yyyy-MM-dd" of a moment in local time (the zone is read once, not at every call).
+QString localDateText(time_t seconds)
+{
+    static const bool zoneRead = [] {
+        ::tzset();
+        return true;
+    }();
+    Q_UNUSED(zoneRead);
+    struct tm local {};
+    if (!::localtime_r(&seconds, &local))
+        return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd"));
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return QString::fromLatin1(text);
+}
+
+class PosixOpenedFile final : public OpenedFile {
+public:
+    explicit PosixOpenedFile(const QString &path) : m_path(path)
+    {
+        // Not blocking: the path may name a pipe, whose open would wait for a writer.
+        m_fd.reset(::open(encoded(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+        if (!m_fd.valid()) {
+            m_failure = errno;
+        } else if (::fstat(m_fd.get(), &m_stat) != 0) {
+            m_failure = errno;
+            m_fd.reset();
+        } else if (!S_ISREG(m_stat.st_mode)) {
+            m_failure = EINVAL;
+            m_fd.reset();
+        }
+    }
+
+    // The rules of platform::fileVersionText, read from the open file: the fixed file version of
+    // a PE image, else the modification date in local time. An image is read into memory once
+    // (the copy then comes from the page cache); a very large one is mapped instead, so that
+    // only the pages its headers and resource point at are read.
+    QString versionText() override
+    {
+        if (!m_fd.valid())
+            return platform::fileVersionText(m_path);
+        const off_t size = m_stat.st_size;
+        char magic[2] = {};
+        if (size >= 0x40 && ::pread(m_fd.get(), magic, 2, 0) == 2 && magic[0] == 'M' && magic[1] == 'Z') {
+            std::optional<platform::PeFileVersion> version;
+            if (size <= kLargestReadImage) {
+                QByteArray &image = imageBuffer();
+                image.resize(static_cast<qsizetype>(size));
+                if (readFully(m_fd.get(), image.data(), size))
+                    version = platform::readPeFileVersion(image);
+                else
+                    return platform::fileVersionText(m_path);
+            } else {
+                void *mapped = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, m_fd.get(), 0);
+                if (mapped == MAP_FAILED)
+                    return platform::fileVersionText(m_path);
+                version = platform::readPeFileVersion(
+                    QByteArray::fromRawData(static_cast<const char *>(mapped), static_cast<qsizetype>(size)));
+                ::munmap(mapped, static_cast<size_t>(size));
+            }
+            if (version) {
+                const auto &v = *version;
+                return QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]);
+            }
+        }
+        return localDateText(m_stat.st_mtim.tv_sec);
+    }
+
+    const QString &path() const override { return m_path; }
+    int fd() const { return m_fd.get(); }
+    const struct stat &status() const { return m_stat; }
+    int openFailure() const { return m_failure; }
+
+    bool copyTo(const QString &destination, QString *error) override
+    {
+        int failure = m_failure;
+        if (m_fd.valid() && copyOpenFile(m_fd.get(), m_stat, destination, &failure))
+            return true;
+        if (error)
+            *error = systemMessage(failure);
+        return false;
+    }
+
+private:
+    QString m_path;
+    Descriptor m_fd;
+    struct stat m_stat {};
+    int m_failure = 0;
+};
+
+// A missing file (or a folder) is not there to replace; one that cannot be opened for reading is
+// held; an open one is held when a program has it open or mapped, or holds a lock on it.
+FileUseProbe::Presence PosixFileUseProbe::presence(const OpenedFile &file) const
+{
+    const auto &opened = static_cast<const PosixOpenedFile &>(file);
+    if (opened.fd() < 0) {
+        const int failure = opened.openFailure();
+        return failure == ENOENT || failure == ENOTDIR || failure == EINVAL ? Presence::Missing : Presence::HeldOpen;
+    }
+    const struct stat &st = opened.status();
+    if (m_open.count(FileKey{st.st_dev, st.st_ino}) || lockedByOthers(opened.fd()))
+        return Presence::HeldOpen;
+    return Presence::Free;
 }
 
 }  // namespace
@@ -374,69 +557,14 @@ bool hasReadOnlyAttribute(const QString &path)
     return (st.st_mode & S_IWUSR) == 0;
 }
 
+std::unique_ptr<OpenedFile> OpenedFile::open(const QString &path)
+{
+    return std::make_unique<PosixOpenedFile>(path);
+}
+
 bool copyFileReplacing(const QString &source, const QString &destination, QString *error)
 {
-    auto fail = [error](int code) {
-        if (error)
-            *error = systemMessage(code);
-        return false;
-    };
-    const QByteArray sourceName = encoded(source);
-    const QByteArray destinationName = encoded(destination);
-
-    Descriptor in(::open(sourceName.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
-    if (!in.valid())
-        return fail(errno);
-    struct stat sourceStat {};
-    if (::fstat(in.get(), &sourceStat) != 0)
-        return fail(errno);
-    if (!S_ISREG(sourceStat.st_mode))
-        return fail(EINVAL);
-
-    struct stat destinationStat {};
-    if (::stat(destinationName.constData(), &destinationStat) == 0) {
-        if (S_ISDIR(destinationStat.st_mode))
-            return fail(EISDIR);
-        if ((destinationStat.st_mode & S_IWUSR) == 0)
-            return fail(EACCES);  // read-only attribute
-    }
-
-    // The temporary name begins with "." so that a folder copy passing by never picks it up.
-    const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash >= 0 ? destination.left(slash + 1) : QString();
-    const QString fileName = slash >= 0 ? destination.mid(slash + 1) : destination;
-    QByteArray temporary = encoded(folder + QLatin1Char('.') + fileName + QStringLiteral(".tivra-XXXXXX"));
-    Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!out.valid())
-        return fail(errno);
-
-    int failure = 0;
-    bool ok = copyContent(in.get(), out.get(), sourceStat.st_size, &failure);
-    if (ok && ::fchmod(out.get(), sourceStat.st_mode & 07777) != 0) {
-        failure = errno;
-        ok = false;
-    }
-    if (ok) {
-        const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
-        if (::futimens(out.get(), times) != 0) {
-            failure = errno;
-            ok = false;
-        }
-    }
-    if (ok && ::close(out.release()) != 0) {
-        failure = errno;
-        ok = false;
-    }
-    if (ok && ::rename(temporary.constData(), destinationName.constData()) != 0) {
-        failure = errno;
-        ok = false;
-    }
-    if (!ok) {
-        out.reset();
-        ::unlink(temporary.constData());
-        return fail(failure);
-    }
-    return true;
+    return OpenedFile::open(source)->copyTo(destination, error);
 }
 
 bool listFolder(const QString &folder, std::vector<FolderEntry> &entries, QString *error)

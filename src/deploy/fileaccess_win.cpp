@@ -1,6 +1,10 @@
 #include "deploy/fileaccess.h"
 
+#include "platform/fileversion.h"
+
 #include <QDir>
+
+#include <utility>
 
 #include <windows.h>
 
@@ -70,17 +74,17 @@ public:
         return !file.valid();
     }
 
-    bool heldOpen(const QString &path) const override
+    Presence presence(const OpenedFile &opened) const override
     {
-        const std::wstring name = wide(path);
+        const std::wstring name = wide(opened.path());
         if (!fileExists(name))
-            return false;
+            return Presence::Missing;
         Handle file(CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
         if (!file.valid())
-            return true;
+            return Presence::HeldOpen;
         FILETIME created{}, accessed{}, written{};
-        return !GetFileTime(file.get(), &created, &accessed, &written);
+        return GetFileTime(file.get(), &created, &accessed, &written) ? Presence::Free : Presence::HeldOpen;
     }
 };
 
@@ -107,6 +111,30 @@ bool hasReadOnlyAttribute(const QString &path)
 {
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+namespace {
+
+// The system reads the version resource and copies the file itself: nothing to share here.
+class WindowsOpenedFile final : public OpenedFile {
+public:
+    explicit WindowsOpenedFile(QString path) : m_path(std::move(path)) {}
+    const QString &path() const override { return m_path; }
+    QString versionText() override { return platform::fileVersionText(m_path); }
+    bool copyTo(const QString &destination, QString *error) override
+    {
+        return copyFileReplacing(m_path, destination, error);
+    }
+
+private:
+    QString m_path;
+};
+
+}  // namespace
+
+std::unique_ptr<OpenedFile> OpenedFile::open(const QString &path)
+{
+    return std::make_unique<WindowsOpenedFile>(path);
 }
 
 bool copyFileReplacing(const QString &source, const QString &destination, QString *error)

@@ -118,26 +118,33 @@ private:
     bool copyFile(const QString &source, const QString &destination)
     {
         pump();
-        // A destination a program holds open cannot be replaced now: it is passed over without a
-        // line, and the caller's count of handled files tells.
-        if (m_probe->heldOpen(destination))
-            return true;
         if (m_request.listedFilesOnly) {
             const qsizetype at = source.indexOf(QStringLiteral("AppTivra"), 0, Qt::CaseSensitive);
             const QString relative = (at >= 0 ? source.mid(at) : source).trimmed();
             if (!m_listed.contains(comparable(relative)))
                 return true;
         }
-        const QString sourceVersion = platform::fileVersionText(source);
-        const QString destinationVersion = platform::fileVersionText(destination);
+        // A destination a program holds open cannot be replaced now: it is passed over without a
+        // line, and the caller's count of handled files tells.
+        std::unique_ptr<OpenedFile> target = OpenedFile::open(destination);
+        const FileUseProbe::Presence presence = m_probe->presence(*target);
+        if (presence == FileUseProbe::Presence::HeldOpen)
+            return true;
+        // Each file is opened once: its version read from the open file, then copied from it.
+        const std::unique_ptr<OpenedFile> sourceFile = OpenedFile::open(source);
+        const QString sourceVersion = sourceFile->versionText();
+        const QString destinationVersion =
+            presence == FileUseProbe::Presence::Missing ? QString() : target->versionText();
+        target.reset();
         if (platform::fileVersionNumber(destinationVersion) > platform::fileVersionNumber(sourceVersion)) {
             m_request.resultList.append(keptLine(destination, destinationVersion, sourceVersion));
             return true;
         }
         DesligaPacoteDaBiblioteca(m_session, destination);
         // The file in place is a new one now: the snapshot of the files held open says nothing
-        // about it (its inode may even be one a file held open at the start had).
-        if (!copyOne(source, destination) || m_freshProbe->inUse(destination) || hasReadOnlyAttribute(destination)) {
+        // about it (its inode may even be one a file held open at the start had). The in-use test
+        // also fails a file that carries the read-only attribute, as a copied read-only file does.
+        if (!copyOne(*sourceFile, source, destination) || m_freshProbe->inUse(destination)) {
             m_request.errorText = QStringLiteral("Não foi possível copiar o arquivo \"") + destination
                 + QStringLiteral("\". Verifique se o mesmo não encontra-se em uso!");
             return false;
@@ -146,19 +153,19 @@ private:
         if (!m_systemFolder.isEmpty()) {
             for (const QString &library : kSystemFolderLibraries) {
                 if (source.contains(library, Qt::CaseSensitive)
-                    && !copyOne(source, localPath(joinPath(m_systemFolder, library))))
+                    && !copyOne(*sourceFile, source, localPath(joinPath(m_systemFolder, library))))
                     return false;
             }
         }
         return true;
     }
 
-    static bool copyOne(const QString &source, const QString &destination)
+    static bool copyOne(OpenedFile &sourceFile, const QString &source, const QString &destination)
     {
         const auto &fault = copyFault();
         if (fault && fault(source, destination))
             return false;
-        return copyFileReplacing(source, destination, nullptr);
+        return sourceFile.copyTo(destination, nullptr);
     }
 
     // Lets the window repaint now and then while the copy runs.

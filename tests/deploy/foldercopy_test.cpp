@@ -1,9 +1,11 @@
 #include "deploytest.h"
 
 #include "deploy/complus.h"
+#include "deploy/fileaccess.h"
 #include "deploy/foldercopy.h"
 #include "platform/fileversion.h"
 #include "platform/textfile.h"
+#include "support/pewriter.h"
 
 namespace tivra::deploytest {
 namespace {
@@ -75,6 +77,42 @@ TEST_F(FolderCopyTest, VersionComparisonKeepsNewerFilesInPlace)
     EXPECT_EQ(readAll(dst(QStringLiteral("Igual.dll"))), readAll(src(QStringLiteral("Igual.dll"))));
     // The copy keeps the source's date, so a dated file keeps its version text.
     EXPECT_EQ(platform::fileVersionText(dst(QStringLiteral("Versionado.dll"))), QStringLiteral("2011-03-05"));
+}
+
+// A PE image whose fixed file version block lost its signature: no version resource to read.
+QByteArray malformedPe()
+{
+    QByteArray image = testsupport::buildPeImage(testsupport::PeVersion{9, 9, 9, 9});
+    const qsizetype signature = image.indexOf(QByteArray("\xBD\x04\xEF\xFE", 4));
+    if (signature >= 0)
+        image[signature] = 0;
+    return image;
+}
+
+TEST_F(FolderCopyTest, VersionTextReadFromTheOpenSourceIsThePlatforms)
+{
+    const QStringList files{
+        writeVersionedFile(src(QStringLiteral("A.dll")), 2, 4, 107, 0),
+        writeDatedFile(src(QStringLiteral("B.txt")), "plain", QDate(2011, 3, 5)),
+        writeDatedFile(src(QStringLiteral("C.dll")), malformedPe(), QDate(2012, 1, 2)),
+        writeDatedFile(src(QStringLiteral("D.dll")), "MZ but far too short", QDate(2013, 4, 5)),
+        writeDatedFile(src(QStringLiteral("E.dll")), QByteArray(), QDate(2014, 6, 7)),
+    };
+    for (const QString &file : files) {
+        const auto source = OpenedFile::open(file);
+        EXPECT_EQ(source->versionText(), platform::fileVersionText(file)) << file.toStdString();
+    }
+    EXPECT_EQ(OpenedFile::open(files[2])->versionText(), QStringLiteral("2012-01-02"));
+    EXPECT_TRUE(OpenedFile::open(src(QStringLiteral("Falta.dll")))->versionText().isEmpty());
+    QString error;
+    EXPECT_FALSE(OpenedFile::open(src(QStringLiteral("Falta.dll")))->copyTo(dst(QStringLiteral("Falta.dll")), &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // A malformed resource counts by its date: 20120102 beats the destination's 9.9.9.9 (9999).
+    writeVersionedFile(dst(QStringLiteral("C.dll")), 9, 9, 9, 9);
+    ASSERT_TRUE(copy());
+    EXPECT_EQ(readAll(dst(QStringLiteral("C.dll"))), malformedPe());
+    EXPECT_TRUE(request.resultList.contains(copiedLine(QStringLiteral("2012-01-02"), dst(QStringLiteral("C.dll")))));
 }
 
 TEST_F(FolderCopyTest, WalksSubFoldersAndPassesOverSpecialEntries)
