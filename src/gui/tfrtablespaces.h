@@ -1,7 +1,12 @@
-// The tablespace mapping window ("Relacionar TableSpaces").
+// The tablespace mapping window ("Relacionar TableSpaces"): one row per database and package
+// tablespace name, the database's tablespaces offered in a drop-down, and "Confirmar". Showing it
+// (exec) loads the lists when the mapping is empty and clears session.tableSpacesConfirmed; it
+// closes only when every row is mapped, and then sets the flag.
 #pragma once
 
 #include <QDialog>
+
+class QTableView;
 
 namespace tivra {
 struct InstallerSession;
@@ -14,8 +19,17 @@ class TfrTableSpaces : public QDialog {
 public:
     TfrTableSpaces(InstallerSession &session, QWidget *parent = nullptr);
 
+    QTableView *grid() const { return m_grid; }
+
+    // Every attempt to close (the button, the frame, Esc) goes through here.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     InstallerSession &m_session;
+    QTableView *m_grid = nullptr;
 };
 
 }  // namespace tivra::gui
