@@ -44,4 +44,6 @@ if [ -x "$BUILD_DIR/tools/pack/tivra-pack" ] && [ -d "$HERE/package" ]; then
   "$BUILD_DIR/tools/pack/tivra-pack" "$HERE/package" "$INSTALLER/Update.pack" > /dev/null
 fi
 
+bash "$HERE/databases/make-databases.sh" "$BUILD_DIR" "$INSTALLER"  # registry export, Drivers.ini, embedded databases
+
 echo "$SITE_DIR"
