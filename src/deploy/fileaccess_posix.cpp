@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -182,12 +183,45 @@ private:
             scanDescriptors(procFd, pid);
             scanMaps(procFd, pid, mappedPaths);
         }
+        scanLocks(procFd);
         // The maps name each file by path as well; stat each distinct path once, so that files on
         // file systems whose maps device differs from stat's (overlays) are found too.
         for (const std::string &path : mappedPaths) {
             struct stat st {};
             if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
                 m_open.insert(FileKey{st.st_dev, st.st_ino});
+        }
+    }
+
+    // The advisory locks held (/proc/locks: POSIX, open file description and flock locks), for
+    // the files the folder copy meets; the in-use test asks each file's locks directly.
+    // "1: POSIX  ADVISORY  WRITE 1234 08:01:131 0 EOF", blocked waiters marked "->".
+    void scanLocks(int procFd)
+    {
+        const std::string locks = readProcFile(procFd, "locks");
+        size_t lineStart = 0;
+        while (lineStart < locks.size()) {
+            size_t lineEnd = locks.find('\n', lineStart);
+            if (lineEnd == std::string::npos)
+                lineEnd = locks.size();
+            const std::string line = locks.substr(lineStart, lineEnd - lineStart);
+            lineStart = lineEnd + 1;
+            if (line.find("->") != std::string::npos)
+                continue;  // waiting, not holding
+            unsigned major = 0;
+            unsigned minor = 0;
+            unsigned long long inode = 0;
+            size_t at = 0;
+            while (at < line.size()) {
+                const size_t end = std::min(line.find(' ', at), line.size());
+                const std::string field = line.substr(at, end - at);
+                if (std::count(field.begin(), field.end(), ':') == 2
+                    && std::sscanf(field.c_str(), "%x:%x:%llu", &major, &minor, &inode) == 3) {
+                    m_locked.insert(FileKey{makedev(major, minor), static_cast<ino_t>(inode)});
+                    break;
+                }
+                at = end + 1;
+            }
         }
     }
 
@@ -261,6 +295,7 @@ private:
 
     bool m_scanned;
     std::unordered_set<FileKey, FileKeyHash> m_open;
+    std::unordered_set<FileKey, FileKeyHash> m_locked;
 };
 
 // Copies the bytes of an open file, from its start, into another, as many as the source had when
@@ -363,10 +398,17 @@ bool copyOpenFile(int in, const struct stat &sourceStat, const QString &destinat
             *failure = EACCES;  // read-only attribute
             return false;
         }
+        // Named after this process and a counter (a name left over by another run is passed by).
+        static unsigned counter = 0;
         const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
-        written = encoded(destination.left(slash + 1) + QLatin1Char('.') + destination.mid(slash + 1)
-                          + QStringLiteral(".tivra-XXXXXX"));
-        out.reset(::mkostemp(written.data(), O_CLOEXEC));
+        const QByteArray prefix = encoded(destination.left(slash + 1) + QLatin1Char('.') + destination.mid(slash + 1))
+            + ".tivra-" + QByteArray::number(qint64(::getpid())) + '-';
+        for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
+            written = prefix + QByteArray::number(++counter);
+            out.reset(::open(written.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600));
+            if (!out.valid() && errno != EEXIST)
+                break;
+        }
     }
     if (!out.valid()) {
         *failure = errno;
@@ -522,7 +564,8 @@ FileUseProbe::Presence PosixFileUseProbe::presence(const OpenedFile &file) const
         return failure == ENOENT || failure == ENOTDIR || failure == EINVAL ? Presence::Missing : Presence::HeldOpen;
     }
     const struct stat &st = opened.status();
-    if (m_open.count(FileKey{st.st_dev, st.st_ino}) || lockedByOthers(opened.fd()))
+    const FileKey key{st.st_dev, st.st_ino};
+    if (m_open.count(key) || m_locked.count(key))
         return Presence::HeldOpen;
     return Presence::Free;
 }

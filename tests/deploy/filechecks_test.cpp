@@ -90,6 +90,26 @@ TEST_F(FileChecksTest, FilesHeldByAnotherProgram)
     }
 }
 
+TEST_F(FileChecksTest, LockedFilesAreInUseEvenWhereTheHolderCannotBeSeen)
+{
+    // Without administrator rights the other programs' open files cannot be listed: only their
+    // locks tell that they hold a file.
+    testsupport::openToEveryone(site.root());
+    for (const QString &folder : {QStringLiteral("Sistema"), QStringLiteral("Sistema/AppTivra")})
+        testsupport::openToEveryone(root(folder));
+    const QString flocked = site.writeFile(QStringLiteral("Sistema/AppTivra/Flock.dll"), "a");
+    const QString recordLocked = site.writeFile(QStringLiteral("Sistema/AppTivra/Registro.dll"), "b");
+    const QString free = site.writeFile(QStringLiteral("Sistema/AppTivra/Livre.dll"), "c");
+    for (const QString &file : {flocked, recordLocked, free})
+        ::chmod(QFile::encodeName(file).constData(), 0666);
+    FileHolder flockHolder(flocked, FileHolder::Mode::Flocked);
+    FileHolder recordHolder(recordLocked, FileHolder::Mode::RecordLocked);
+    ASSERT_TRUE(flockHolder.holding() && recordHolder.holding());
+    const int result = testsupport::runUnprivileged(
+        [&] { return (FileInUse(flocked) ? 1 : 0) | (FileInUse(recordLocked) ? 2 : 0) | (FileInUse(free) ? 4 : 0); });
+    EXPECT_EQ(result, 3);
+}
+
 TEST_F(FileChecksTest, IgnoreFileUseSwitchClearsEveryFile)
 {
     session.package.binaryToCopy = {QStringLiteral("AppTivra\\A.dll"), QStringLiteral("AppTivra\\B.dll")};

@@ -217,6 +217,22 @@ TEST_F(FolderCopyTest, DestinationHeldOpenIsPassedOverWithoutALine)
     EXPECT_EQ(readAll(held), QByteArray("old"));
 }
 
+TEST_F(FolderCopyTest, LockedDestinationIsPassedOverWhereTheHolderCannotBeSeen)
+{
+    testsupport::openToEveryone(site.root());
+    site.writeFile(QStringLiteral("Origem/AppTivra/Travado.dll"), "new");
+    site.writeFile(QStringLiteral("Origem/AppTivra/Livre.dll"), "new");
+    const QString locked = site.writeFile(QStringLiteral("Destino/Travado.dll"), "old");
+    testsupport::openToEveryone(root(QStringLiteral("Destino")));
+    ::chmod(QFile::encodeName(locked).constData(), 0666);
+    testsupport::FileHolder holder(locked, testsupport::FileHolder::Mode::Flocked);
+    ASSERT_TRUE(holder.holding());
+    const int result = testsupport::runUnprivileged([&] { return copy() ? int(request.resultList.size()) : 100; });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(readAll(locked), QByteArray("old"));
+    EXPECT_EQ(readAll(dst(QStringLiteral("Livre.dll"))), QByteArray("new"));
+}
+
 TEST_F(FolderCopyTest, FailureHalfWayKeepsWhatWasCopied)
 {
     for (int i = 0; i < 6; ++i) {

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -74,9 +75,18 @@ FileHolder::FileHolder(const QString &path, Mode mode)
     m_pid = ::fork();
     if (m_pid == 0) {
         ::close(ready[0]);
-        const int fd = ::open(name.constData(), O_RDONLY);
+        const int fd = ::open(name.constData(), mode == Mode::RecordLocked ? O_RDWR : O_RDONLY);
         if (fd < 0)
             ::_exit(1);
+        if (mode == Mode::Flocked && ::flock(fd, LOCK_EX) != 0)
+            ::_exit(1);
+        if (mode == Mode::RecordLocked) {
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            if (::fcntl(fd, F_SETLK, &lock) != 0)
+                ::_exit(1);
+        }
         if (mode == Mode::Mapped) {
             struct stat st {};
             if (::fstat(fd, &st) != 0 || ::mmap(nullptr, st.st_size > 0 ? size_t(st.st_size) : 1, PROT_READ,

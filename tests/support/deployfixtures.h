@@ -19,11 +19,12 @@ QByteArray readAll(const QString &path);
 // Sets or clears the owner's write permission (the read-only attribute here).
 void setReadOnly(const QString &path, bool readOnly);
 
-// Another process that holds a file: open (an open descriptor), or only mapped into its memory
-// (the descriptor closed after mapping, as a loaded library is). Killed when the object goes.
+// Another process that holds a file: open (an open descriptor), only mapped into its memory (the
+// descriptor closed after mapping, as a loaded library is), or open with a lock (flock, or an
+// fcntl record lock over the whole file). Killed when the object goes.
 class FileHolder {
 public:
-    enum class Mode { Open, Mapped };
+    enum class Mode { Open, Mapped, Flocked, RecordLocked };
     FileHolder(const QString &path, Mode mode);
     ~FileHolder();
     FileHolder(const FileHolder &) = delete;
