@@ -191,15 +191,16 @@ private:
                     break;
                 }
             }
-            selectPass(s, segmentEnd, !compounds.empty());
+            selectPass(s, segmentEnd, !compounds.empty(), begin > 0);
         }
     }
 
-    void selectPass(int select, int end, bool compound)
+    void selectPass(int select, int end, bool compound, bool nested)
     {
         QString limit;
         QString offset;
         bool nativeLimit = false;
+        bool ordered = false;
         enum Clause { SelectList, From, Where, Other } clause = SelectList;
 
         int i = select + 1;
@@ -240,6 +241,7 @@ private:
                 clause = Where;
             } else if (tok.is("GROUP") || tok.is("HAVING") || tok.is("ORDER")) {
                 clause = Other;
+                ordered = ordered || (tok.is("ORDER") && word(i + 1, "BY"));
             } else if (tok.is("LIMIT")) {
                 nativeLimit = true;
             } else if (tok.is("FETCH") && (word(i + 1, "FIRST") || word(i + 1, "NEXT"))) {
@@ -266,8 +268,15 @@ private:
                 tok.text = QStringLiteral("tivra_rownum(%1)").arg(++ctx.rownumSites);
             }
         }
-        if ((limit.isEmpty() && offset.isEmpty()) || nativeLimit)
+        if (nativeLimit)
             return;
+        if (limit.isEmpty() && offset.isEmpty()) {
+            // SQLite may drop the ORDER BY of a subquery that has no LIMIT; the vendors' ROWNUM
+            // and ROW_NUMBER() OVER() idioms number the rows of an ordered subquery in its order.
+            if (!nested || !ordered || compound)
+                return;
+            limit = QStringLiteral("-1");
+        }
         QString clauseText = QStringLiteral(" LIMIT ") + (limit.isEmpty() ? QStringLiteral("-1") : limit);
         if (!offset.isEmpty())
             clauseText += QStringLiteral(" OFFSET ") + offset;
