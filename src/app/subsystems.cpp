@@ -1,6 +1,11 @@
 #include "app/subsystems.h"
 
 #include "core/session.h"
+#include "db/aliases.h"
+#include "db/connection.h"
+#include "db/sqlrunner.h"
+#include "db/tablespaces.h"
+#include "db/validation.h"
 #include "deploy/complus.h"
 #include "deploy/filechecks.h"
 
@@ -8,7 +13,30 @@ namespace tivra::subsystems {
 
 QString readCustomerCode(InstallerSession &session)
 {
-    return session.customerCode;
+    QString code = session.customerCode;
+    for (int row = 0; row < session.cdsDbs.count(); ++row) {
+        if (session.cdsDbs.integer(row, QStringLiteral("IMAGE")) != ImageSuccess)
+            continue;
+        DbConnection connection(session);
+        if (!ConnectCurrentEntry(connection, row))
+            continue;
+        QString error;
+        const auto result = connection.query(QStringLiteral("SELECT RTRIM(COD_INSTITUICAO) AS CODIGO FROM PAR_INSTITUICAO"), &error);
+        if (!result) {
+            session.UpdateStatus(QStringLiteral("Erro interno no método \"GetCodInstituicao\". Mensagem: ") + error, true,
+                                 QString(), ImageError, false);
+            continue;
+        }
+        try {
+            if (!result->isEmpty())
+                code = result->text(0, QStringLiteral("CODIGO")).trimmed();
+        } catch (const std::exception &e) {
+            session.UpdateStatus(QStringLiteral("Erro interno no método \"GetCodInstituicao\". Mensagem: ")
+                                     + QString::fromUtf8(e.what()),
+                                 true, QString(), ImageError, false);
+        }
+    }
+    return code;
 }
 
 void shutdownComponentsQuietly(InstallerSession &session)
@@ -28,11 +56,20 @@ bool checkFilesInUse(InstallerSession &session, const QString &folder)
 
 void checkVersions(InstallerSession &) {}
 
-void readAliases(InstallerSession &) {}
+void readAliases(InstallerSession &session)
+{
+    ReadAliases(session);
+}
 
-void validateDatabases(InstallerSession &) {}
+void validateDatabases(InstallerSession &session)
+{
+    ValidarBancos(session);
+}
 
-void loadTableSpaces(InstallerSession &) {}
+void loadTableSpaces(InstallerSession &session)
+{
+    CarregaTableSpaces(session);
+}
 
 void readCatalogIndex(InstallerSession &) {}
 

@@ -1,6 +1,8 @@
 // The real installer run with /quiet on generated sites: exit statuses, what it prints, and the
 // files it leaves.
+#include "platform/textfile.h"
 #include "support/packagebuilder.h"
+#include "support/pewriter.h"
 #include "support/testsite.h"
 
 #include <QDir>
@@ -37,6 +39,25 @@ protected:
         out = QString::fromUtf8(process.readAllStandardOutput());
         err = QString::fromUtf8(process.readAllStandardError());
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    // The demo's databases: TIVRA_PROD (Oracle) and TIVRA_HML (DB2), embedded, with their
+    // credentials in the registry export.
+    void addDatabases()
+    {
+        QProcess process;
+        process.start("bash", {QStringLiteral(TIVRA_MAKE_DATABASES), QStringLiteral(TIVRA_BUILD_DIR),
+                               site.installerDirectory()});
+        ASSERT_TRUE(process.waitForFinished(120000));
+        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        site.writeVersoesIni(testsupport::windowsText("[Componentes]\nCadastro.exe=1.0.0.0\n\n[Aliases]\n"
+                                                      "TIVRA_PROD,L=Produção\nTIVRA_HML=Homologação\n"));
+    }
+    QString logText(const QString &pattern)
+    {
+        const QStringList logs = QDir(site.installerDirectory() + "Log").entryList({pattern}, QDir::Files);
+        EXPECT_EQ(logs.size(), 1) << pattern.toStdString();
+        return logs.isEmpty() ? QString() : platform::readText(site.installerDirectory() + "Log/" + logs[0]);
     }
 
     testsupport::TestSite site;
@@ -76,4 +97,84 @@ TEST_F(QuietRun, ASecondInstallerInTheSameFolderRefusesAndChangesNothing)
     // Once the first one is gone the next one starts (and removes the left-over working folder).
     EXPECT_EQ(runInstaller({"/quiet", "/noupdate"}), 3);
     EXPECT_FALSE(QFileInfo::exists(marker));
+}
+
+TEST_F(QuietRun, ACompleteFileSideUpdate)
+{
+    addDatabases();
+    const QString clients = site.appDirectory() + "/Producao/Bin/Clients/";
+    QDir().mkpath(clients);
+    QDir().mkpath(site.root() + "/pkg/AppTivra/Producao/Bin/Clients");
+    ASSERT_TRUE(testsupport::writePeFile(clients + "Cadastro.exe", testsupport::PeVersion{1, 0, 0, 0}));
+    ASSERT_TRUE(testsupport::writePeFile(site.root() + "/pkg/AppTivra/Producao/Bin/Clients/Cadastro.exe",
+                                         testsupport::PeVersion{2, 1, 0, 5}));
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=2.4.107\nExistBin=1\n[BinaryToCopy]\n"
+                "AppTivra\\Producao\\Bin\\Clients\\Cadastro.exe\n")
+        .addFolder(site.root() + "/pkg")
+        .writeUpdatePack(site.installerDirectory());
+
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("Processo de Atualização Concluído!")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Versão 2.4.107 instalada!"));
+    // The customer code comes from the databases; the letter O says: no failure.
+    const QString log = logText("0042_Log_O2.4.107_*.txt");
+    EXPECT_TRUE(log.contains("- Etapa de Backup ignorada pelo usuário.\r\n"));
+    EXPECT_TRUE(log.contains("     Arquivos extraídos com sucesso!"));
+    EXPECT_TRUE(log.contains("(2.1.0.5) " + clients + "Cadastro.exe"));
+    EXPECT_TRUE(log.contains("     Arquivo \"Versoes.ini\" atualizado com sucesso."));
+    EXPECT_TRUE(log.endsWith("- Procedimento de Atualização Finalizado\r\n"));
+    EXPECT_FALSE(logText("ManualBordo_v2.4.107_*.txt").isEmpty());
+    EXPECT_TRUE(platform::readText(site.appDirectory() + "/Executaveis/Versoes.ini").contains("Cadastro.exe=2.1.0.5"));
+    EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "tmp"));
+}
+
+TEST_F(QuietRun, AFailingBinaryCopyInterruptsTheRunWithStatus2)
+{
+    addDatabases();
+    // A folder stands where the package's file must go: the copy cannot replace it.
+    QDir().mkpath(site.appDirectory() + "/Producao/Bin/App.dll");
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=3.0.001\nExistBin=1\nExistScript=1\n[BinaryToCopy]\n"
+                "AppTivra\\Producao\\Bin\\App.dll\n")
+        .add("AppTivra/Producao/Bin/App.dll", "novo")
+        .writeUpdatePack(site.installerDirectory());
+
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/ignorefileuse", "/nosendlog"}), 2) << err.toStdString();
+    EXPECT_TRUE(out.contains("Processo de Atualização Interrompido!")) << out.toStdString();
+    const QString log = logText("0042_Log_E3.0.001_*.txt");
+    EXPECT_TRUE(log.contains("Não foi possível copiar o arquivo")) << log.toStdString();
+    // Nothing after the binaries ran, but the conclusion did.
+    EXPECT_FALSE(log.contains("Atualizando Versoes INI"));
+    EXPECT_TRUE(log.contains("- Análise de dados concluída!\r\n"));
+    EXPECT_TRUE(log.contains("- Finalizando instalação...\r\n"));
+}
+
+TEST_F(QuietRun, APackageWithoutBinariesSkipsTheFileStagesAndRemovesAnEmptyBackupFolder)
+{
+    addDatabases();
+    QDir().mkpath(site.installerDirectory() + "Backup");
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=1.2.003\n[Componentes]\npkBrelum=Brenok.dll;Calix.dll\n"
+                "pkStenovaAtiv=Dovren.dll\n")
+        .writeUpdatePack(site.installerDirectory());
+
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString() << out.toStdString();
+    const QString log = logText("0042_Log_O1.2.003_*.txt");
+    const QStringList expected = {"Etapa de Backup ignorada pelo usuário.",
+                                  "Preparando o pacote para atualização...",
+                                  "     Arquivos extraídos com sucesso!",
+                                  "Arquivos binários não incluídos no pacote. Etapa ignorada.",
+                                  "Arquivo de versões ignorado da atualização (sem binários para atualizar). Etapa "
+                                  "ignorada."};
+    qsizetype at = 0;
+    for (const QString &line : expected) {
+        const qsizetype found = log.indexOf("- " + line + "\r\n", at);
+        EXPECT_GE(found, at) << line.toStdString();
+        at = std::max(at, found);
+    }
+    EXPECT_TRUE(log.contains("pkBrelum")) << log.toStdString();
+    EXPECT_TRUE(log.contains("pkStenovaAtiv"));
+    EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "Backup"));
+    EXPECT_FALSE(logText("ManualBordo_v1.2.003_*.txt").isEmpty());
 }
