@@ -86,6 +86,7 @@ public:
     RunResult lastRunResult = RunResult::None;
     int runCount = 0;
     int lastFailures = 0;
+    PageText lastVerdict;  // title and subtitle the last run ended with
     QString lastLogFile;
     QString lastLogbookFile;
 

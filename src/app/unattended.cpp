@@ -43,8 +43,8 @@ int runUnattended(Installer &installer)
         return ExitInterrupted;
     default: break;
     }
-    printLine(installer.header.title);
-    printLine(installer.header.subtitle);
+    printLine(installer.lastVerdict.title);
+    printLine(installer.lastVerdict.subtitle);
     printLine(QStringLiteral("Log: ") + QDir::toNativeSeparators(installer.lastLogFile));
     printLine(QStringLiteral("Manual de Bordo: ") + QDir::toNativeSeparators(installer.lastLogbookFile));
     switch (installer.lastRunResult) {

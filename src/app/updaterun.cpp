@@ -173,6 +173,7 @@ int Installer::SetStatusFinalAtualizacao(bool interrupted)
         topImage = TopImage::Success;
         btSyncSvrFinal.visible = true;
     }
+    lastVerdict = header;
     Q_EMIT changed();
     return count;
 }

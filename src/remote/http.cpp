@@ -1,5 +1,6 @@
 #include "remote/http.h"
 
+#include <QUrl>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,11 @@ struct CurlDeleter {
 bool siteReachable(const QString &url, int timeoutMs)
 {
     if (url.isEmpty())
+        return false;
+    // Names under the reserved "invalid" domain never exist: no lookup is made for them (the
+    // development builds point there).
+    const QString host = QUrl(url).host().toLower();
+    if (host == QStringLiteral("invalid") || host.endsWith(QStringLiteral(".invalid")))
         return false;
     initCurlOnce();
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());

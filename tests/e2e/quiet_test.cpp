@@ -178,3 +178,14 @@ TEST_F(QuietRun, APackageWithoutBinariesSkipsTheFileStagesAndRemovesAnEmptyBacku
     EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "Backup"));
     EXPECT_FALSE(logText("ManualBordo_v1.2.003_*.txt").isEmpty());
 }
+
+TEST_F(QuietRun, DarnuModeEndsTheChainWhenNoNextPackageCanBeFetched)
+{
+    addDatabases();
+    testsupport::PackageBuilder().config("[Outros]\nVersaoPacote=1.0.002\n").writeUpdatePack(site.installerDirectory());
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/darnu", "/nosendlog"}), 0) << err.toStdString();
+    EXPECT_TRUE(out.startsWith("Processo de Atualização Concluído!\n")) << out.toStdString();
+    // Back on the first page, the chain tried to fetch the next package.
+    EXPECT_TRUE(err.contains("Buscar Atualizações: Não foi possível acessar o servidor de atualizações."));
+    EXPECT_FALSE(logText("0042_Log_O1.0.002_*.txt").isEmpty());
+}

@@ -24,4 +24,7 @@ TEST(SiteReachable, AListeningLocalServerIsReachableAClosedPortIsNot)
     EXPECT_LT(timer.elapsed(), 2500);
     EXPECT_FALSE(remote::siteReachable(QString(), 2000));
     EXPECT_FALSE(remote::siteReachable(QStringLiteral("ftp://127.0.0.1/"), 2000));
+    timer.restart();
+    EXPECT_FALSE(remote::siteReachable(QStringLiteral("http://www.maker.invalid/"), 2000));
+    EXPECT_LT(timer.elapsed(), 100);
 }
