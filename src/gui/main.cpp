@@ -16,17 +16,19 @@
 #include <cstring>
 
 namespace {
-// "/screenshots:FOLDER": renders every wizard page of the current site into FOLDER as PNG files
-// (titles, buttons and static content, without running the pages' entry steps), prints the
-// paths and ends. Used by the demo on machines without a display.
+// "/screenshots:FOLDER": walks the wizard of the current site as a person pressing "&Avançar"
+// would, with every box answered by its default button, and saves each page it reaches into
+// FOLDER as a PNG file, the log page after the update run. Prints the paths and ends. Used by the
+// demo to show the windows on machines without a display.
 int writeScreenshots(tivra::Installer &installer, tivra::gui::TfrInstaller &window, const QString &folder)
 {
     QDir().mkpath(folder);
     static const char *const names[] = {"tsIntro", "tsChangeLog", "tsDiretorios", "tsCatalogo",
                                         "tsScripts", "tsCheck", "tsFinalizar", "tsLog"};
-    for (int page = 0; page < tivra::PageCount; ++page) {
-        installer.PreviewPage(tivra::Page(page));
+    installer.unattended = true;
+    for (int step = 0; step < 16; ++step) {
         QApplication::processEvents();
+        const int page = installer.activePage;
         const QString path = QStringLiteral("%1/%2-%3.png").arg(folder).arg(page + 1, 2, 10, QLatin1Char('0'))
                                  .arg(QString::fromLatin1(names[page]));
         if (!window.grab().save(path)) {
@@ -34,6 +36,11 @@ int writeScreenshots(tivra::Installer &installer, tivra::gui::TfrInstaller &wind
             return 1;
         }
         std::printf("%s\n", qPrintable(QDir::toNativeSeparators(path)));
+        if (page == tivra::tsLog || installer.runCount > 0)
+            break;
+        installer.NextPage();
+        if (installer.activePage == page)
+            break;  // the page refused to advance: its box went to standard error
     }
     return 0;
 }
@@ -109,6 +116,7 @@ int main(int argc, char *argv[])
     main.show();
     for (const QString &argument : arguments) {
         if (argument.startsWith(QStringLiteral("/screenshots:"))) {
+            ui.setAutoAnswer(true);
             const int result = writeScreenshots(installer, main, argument.mid(13));
             installer.FormDestroy();
             return result;

@@ -39,6 +39,8 @@ const ButtonSpec kButtons[] = {
 
 UserInterface::Button QtUserInterface::messageBox(const MessageBox &box)
 {
+    if (m_autoAnswer)
+        return UnattendedUserInterface().messageBox(box);
     QMessageBox dialog(toQt(box.icon), box.caption, box.text, QMessageBox::NoButton, m_parent);
     for (const ButtonSpec &spec : kButtons) {
         if (box.buttons & spec.button) {
@@ -79,6 +81,8 @@ QString QtUserInterface::chooseSaveFile(const QString &title, const QString &fil
 
 void QtUserInterface::showText(const QString &title, const QString &text, bool fixedFont, bool protectFromCopy)
 {
+    if (m_autoAnswer)
+        return;
     TextViewer viewer(title, text, fixedFont, m_parent);
     viewer.setProtectedFromCopy(protectFromCopy);
     viewer.exec();

@@ -15,6 +15,9 @@ public:
     void setParentWindow(QWidget *parent) { m_parent = parent; }
     // Called by showBusy so the main window can play or stop its animation.
     void setBusyHandler(std::function<void(bool)> handler) { m_busyHandler = std::move(handler); }
+    // Answers every box with its default button after writing it to standard error, and opens
+    // no modal window (screenshot walks of the wizard).
+    void setAutoAnswer(bool on) { m_autoAnswer = on; }
 
     Button messageBox(const MessageBox &box) override;
     QString chooseFolder(const QString &title, const QString &startFolder) override;
@@ -28,6 +31,7 @@ public:
 private:
     QPointer<QWidget> m_parent;
     std::function<void(bool)> m_busyHandler;
+    bool m_autoAnswer = false;
 };
 
 }  // namespace tivra::gui
