@@ -143,9 +143,14 @@ bool DbConnection::executeWithText(const QString &statement, const QString &para
     return ok;
 }
 
-QString DbConnection::masked(const QString &text) const
+QString DbConnection::masked(const QString &text, bool statement) const
 {
-    return maskPassword(text, m_password);
+    if (!statement)
+        return maskPassword(text, m_password);
+    QString result = text;
+    if (m_password.size() >= 4)
+        result.replace(m_password, QStringLiteral("****"));
+    return result;
 }
 
 QString maskPassword(const QString &text, const QString &password)

@@ -51,8 +51,10 @@ public:
     bool executeWithText(const QString &statement, const QString &parameter, const QString &value,
                          QString *error = nullptr);
 
-    // Removes the password of this connection from a text that is about to be logged.
-    QString masked(const QString &text) const;
+    // Removes the password of this connection from a text that is about to be logged: a driver
+    // message (connection-string attributes included) or, with statement set, a statement text
+    // (only the password itself).
+    QString masked(const QString &text, bool statement = false) const;
 
 private:
     InstallerSession &m_session;

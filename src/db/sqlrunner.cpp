@@ -51,13 +51,16 @@ bool ExecSQLConn(DbConnection &connection, const QStringList &lines, bool log)
     QString error;
     if (connection.execute(statement, &error))
         return true;
+    // The entry's password never reaches the log, not even inside a statement.
     if (ErroPrevisto(connection.driverName(), error)) {
         if (log)
-            logError(connection, QStringLiteral("[VALIDADO PELO INSTALADOR]: \"") + statement + QStringLiteral("\". Mensagem: ") + error);
+            logError(connection, connection.masked(QStringLiteral("[VALIDADO PELO INSTALADOR]: \"") + statement +
+                                                   QStringLiteral("\". Mensagem: ") + error, true));
         return true;
     }
     if (log)
-        logError(connection, QStringLiteral("Erro durante a execução da query \"") + statement + QStringLiteral("\". Mensagem: ") + error);
+        logError(connection, connection.masked(QStringLiteral("Erro durante a execução da query \"") + statement +
+                                               QStringLiteral("\". Mensagem: ") + error, true));
     return false;
 }
 
@@ -81,7 +84,8 @@ bool ExecSQLParam(DbConnection &connection, const QString &text, bool log, const
     if (connection.executeWithText(text, parameterName, value, &error))
         return true;
     if (log)
-        logError(connection, QStringLiteral("Erro durante a execução da query \"") + text + QStringLiteral("\". Mensagem: ") + error);
+        logError(connection, connection.masked(QStringLiteral("Erro durante a execução da query \"") + text +
+                                               QStringLiteral("\". Mensagem: ") + error, true));
     return false;
 }
 

@@ -78,12 +78,14 @@ TEST(Base64, EncodesAndDecodesAsRfc4648)
                                                              {"foobar", "Zm9vYmFy"}};
     for (const auto &[plain, encoded] : vectors) {
         EXPECT_EQ(Base64Encode(QByteArray(plain)), QLatin1String(encoded));
-        if (*plain)
+        if (*plain) {
             EXPECT_EQ(Base64Decode(QLatin1String(encoded)), QByteArray(plain));
+        }
     }
     EXPECT_EQ(Base64Encode(QByteArray("\xfb\xff", 2)), QStringLiteral("+/8="));
     EXPECT_EQ(Base64Decode(Base64Encode(Base64Encode("s3nh@").toLatin1())), QByteArray("s3nh@").toBase64());
     // Invalid texts decode to nothing.
-    for (const char *bad : {"", "Zg=", "Zm9vY", "Zm9v!A==", "Z=9v", "Zm=v"})
+    for (const char *bad : {"", "Zg=", "Zm9vY", "Zm9v!A==", "Z=9v", "Zm=v"}) {
         EXPECT_TRUE(Base64Decode(QLatin1String(bad)).isEmpty()) << bad;
+    }
 }

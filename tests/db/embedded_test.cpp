@@ -241,8 +241,9 @@ TEST_P(Embedded, RowLimitingAndRownum)
         EXPECT_EQ(names(query(QStringLiteral("SELECT NOME FROM N MINUS SELECT NOME FROM N WHERE NOME <> 'A'"))),
                   QStringList{QStringLiteral("A")});
     }
-    if (is("DB2"))
+    if (is("DB2")) {
         EXPECT_EQ(query(QStringLiteral("SELECT 1 AS X FROM SYSIBM.SYSDUMMY1")).count(), 1);
+    }
 }
 
 TEST_P(Embedded, SequencesDrawKeysAndMissingOnesFailAsTheVendorSays)
@@ -355,9 +356,10 @@ TEST_P(Embedded, StatementFormsOfEachVendor)
         EXPECT_TRUE(fail(QStringLiteral("EXEC sp_rename 'T.A', 'C', 'COLUMN'")).contains(QStringLiteral("Err ")));
     }
     // DB2 and Oracle take one statement without a terminator.
-    if (!is("MSSQL"))
+    if (!is("MSSQL")) {
         EXPECT_TRUE(fail(QStringLiteral("SELECT 1 FROM ") + (is("DB2") ? QStringLiteral("SYSIBM.SYSDUMMY1;") : QStringLiteral("DUAL;")))
                         .contains(is("DB2") ? QStringLiteral("SQL0104N") : QStringLiteral("ORA-00911")));
+    }
 }
 
 TEST_P(Embedded, LongTextParameterAndNulls)

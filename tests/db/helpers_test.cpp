@@ -57,8 +57,9 @@ TEST_P(Helpers, KeysCountsAndRows)
 TEST_P(Helpers, SequenceKeysByDriver)
 {
     const bool sqlServer = QLatin1String(GetParam()) == QLatin1String("MSSQL");
-    if (!sqlServer)
+    if (!sqlServer) {
         ASSERT_TRUE(conn.execute(QStringLiteral("CREATE SEQUENCE SEQ_PEDIDOS START WITH 100")));
+    }
     // Key type 2 on an empty table: the sequence query reads the table and finds no row.
     QString key = QStringLiteral("antes");
     EXPECT_EQ(GetNewIdForInsert(conn, QStringLiteral("PEDIDOS"), QStringLiteral("ID_PEDIDO"), key), !sqlServer);
@@ -93,8 +94,9 @@ TEST_P(Helpers, FailuresAreLoggedWithTheirTextsAndGiveTheFailureValues)
     EXPECT_FALSE(GetNewIdForInsert(conn, QStringLiteral("NAO_EXISTE"), QStringLiteral("ID"), key));
     EXPECT_EQ(key, QStringLiteral("5"));
     EXPECT_THROW(RequireResult(std::nullopt, QStringLiteral("GetOleData")), DbError);
-    for (const StatusRow &row : site.session.status.rows())
+    for (const StatusRow &row : site.session.status.rows()) {
         ADD_FAILURE() << "unexpected grid row " << row.detalhes.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Vendors, Helpers, ::testing::Values("DB2", "ORACLE", "MSSQL"));

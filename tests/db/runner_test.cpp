@@ -65,6 +65,10 @@ TEST(StatementRunner, TrimsAndSplitsLinesAndLogsTheStatementWithCrLf)
     EXPECT_TRUE(ExecSQLConn(conn, {QStringLiteral("CREATE TABLE T"), QStringLiteral("(ID INTEGER)")}, true));
     EXPECT_EQ(site.logCount(QStringLiteral("[VALIDADO PELO INSTALADOR]: \"CREATE TABLE T\r\n(ID INTEGER)\r\n\". Mensagem: ORA-00955")), 1);
     EXPECT_FALSE(ExecSQLText(conn, QString(), false));  // Oracle refuses an empty statement
+    // The entry's password never reaches the log, even inside a statement.
+    EXPECT_FALSE(ExecSQLText(conn, QStringLiteral("ALTER USER TIVRA IDENTIFIED BY secret"), true));
+    EXPECT_EQ(site.logCount(QStringLiteral("ALTER USER TIVRA IDENTIFIED BY ****")), 1) << site.logText().toStdString();
+    EXPECT_EQ(site.logCount(QStringLiteral("secret")), 0);
 }
 
 TEST(StatementRunner, VendorOutsideTheTableNeverConnects)
