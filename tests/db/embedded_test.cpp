@@ -246,6 +246,27 @@ TEST_P(Embedded, RowLimitingAndRownum)
     }
 }
 
+TEST_P(Embedded, NestedJoinsOfTheComponentLinksRead)
+{
+    for (const char *sql : {"CREATE TABLE CATALOGO_TABELAS (ID_CATALOGO_TABELA INTEGER, NOME_TABELA VARCHAR(50))",
+                            "CREATE TABLE COMPONENTES (ID_COMPONENTE INTEGER, ID_CATALOGO_TABELA INTEGER)",
+                            "CREATE TABLE CATALOGO_TABCOL (ID_TABCOL INTEGER, ID_CATALOGO_TABELA INTEGER)",
+                            "CREATE TABLE CATALOGO_TABCOMP (ID_TABCOMP INTEGER, ID_TABCOL INTEGER, ID_COMPONENTE INTEGER)",
+                            "INSERT INTO CATALOGO_TABELAS VALUES (1, 'PEDIDOS')", "INSERT INTO CATALOGO_TABELAS VALUES (2, 'CLIENTES')",
+                            "INSERT INTO COMPONENTES VALUES (10, 1)", "INSERT INTO CATALOGO_TABCOL VALUES (100, 2)",
+                            "INSERT INTO CATALOGO_TABCOMP VALUES (1000, 100, 10)"})
+        run(QLatin1String(sql));
+    // The component-column links of a table, with the nested ON clauses of the catalog import.
+    const ResultTable rows = query(QStringLiteral(
+        "SELECT DISTINCT CT2.NOME_TABELA, TCOMP.* FROM CATALOGO_TABELAS CT    INNER JOIN COMPONENTES COMP INNER JOIN CATALOGO_TABCOMP "
+        "TCOMP    INNER JOIN CATALOGO_TABCOL CTC INNER JOIN CATALOGO_TABELAS CT2  ON CT2.ID_CATALOGO_TABELA = CTC.ID_CATALOGO_TABELA  ON "
+        "TCOMP.ID_TABCOL = CTC.ID_TABCOL  ON TCOMP.ID_COMPONENTE = COMP.ID_COMPONENTE  ON COMP.ID_CATALOGO_TABELA = "
+        "CT.ID_CATALOGO_TABELA  WHERE CT.ID_CATALOGO_TABELA = 1"));
+    ASSERT_EQ(rows.count(), 1);
+    EXPECT_EQ(rows.text(0, QStringLiteral("NOME_TABELA")), QStringLiteral("CLIENTES"));
+    EXPECT_EQ(rows.integer(0, QStringLiteral("ID_TABCOMP")), 1000);
+}
+
 TEST_P(Embedded, SequencesDrawKeysAndMissingOnesFailAsTheVendorSays)
 {
     if (is("MSSQL")) {

@@ -222,6 +222,7 @@ private:
             }
         }
 
+        nestedJoins(select, end);
         int last = select;
         for (i = select + 1; i < end; ++i) {
             if (punct(i, "(") && match[size_t(i)] > i) {
@@ -289,6 +290,110 @@ private:
         } else {
             at(last).text += clauseText;
         }
+    }
+
+    // The FROM clause of a query level: joins whose ON clauses follow each other ("A JOIN B JOIN
+    // C ON c1 ON c2", SQL's nested form) are written with parentheses, the form SQLite reads
+    // ("A JOIN (B JOIN C ON c1) ON c2").
+    void nestedJoins(int select, int end)
+    {
+        int from = -1;
+        int stop = end;
+        for (int i = select + 1; i < end; ++i) {
+            if (punct(i, "(") && match[size_t(i)] > i) {
+                i = match[size_t(i)];
+                continue;
+            }
+            if (from < 0 && word(i, "FROM")) {
+                from = i;
+            } else if (from >= 0 && (word(i, "WHERE") || word(i, "GROUP") || word(i, "HAVING") || word(i, "ORDER") ||
+                                     word(i, "LIMIT") || word(i, "FETCH") || word(i, "OFFSET") || word(i, "WINDOW"))) {
+                stop = i;
+                break;
+            }
+        }
+        if (from < 0)
+            return;
+        struct Element {
+            enum Kind { Operand, Join, On } kind;
+            QString text;
+        };
+        std::vector<Element> elements;
+        auto isJoinWord = [&](int k) {
+            return word(k, "JOIN") || word(k, "INNER") || word(k, "LEFT") || word(k, "RIGHT") || word(k, "FULL") ||
+                   word(k, "OUTER") || word(k, "CROSS") || word(k, "NATURAL");
+        };
+        auto textOf = [&](int a, int b) {
+            QString text;
+            for (int k = a; k < b; ++k) {
+                if (!at(k).text.isEmpty())
+                    text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + at(k).text;
+            }
+            return text;
+        };
+        int k = from + 1;
+        while (k < stop) {
+            const int start = k;
+            if (isJoinWord(k) || punct(k, ",")) {
+                if (punct(k, ",")) {
+                    ++k;
+                } else {
+                    while (k < stop && !word(k, "JOIN"))
+                        ++k;
+                    ++k;
+                }
+                elements.push_back({Element::Join, textOf(start, k)});
+                continue;
+            }
+            const bool condition = word(k, "ON") || word(k, "USING");
+            ++k;
+            while (k < stop && !isJoinWord(k) && !punct(k, ",") && !word(k, "ON") && !word(k, "USING")) {
+                if (punct(k, "(") && match[size_t(k)] > k)
+                    k = match[size_t(k)];
+                ++k;
+            }
+            elements.push_back({condition ? Element::On : Element::Operand, textOf(start, k)});
+        }
+        bool nestedForm = false;
+        for (size_t e = 1; e < elements.size(); ++e)
+            nestedForm = nestedForm || (elements[e].kind == Element::On && elements[e - 1].kind == Element::On);
+        if (!nestedForm)
+            return;
+        std::vector<std::pair<QString, bool>> operands;  // text, made of a join
+        std::vector<QString> joins;
+        auto combine = [&](const QString &condition) {
+            if (operands.size() < 2 || joins.empty())
+                return false;
+            const auto right = operands.back();
+            operands.pop_back();
+            const auto left = operands.back();
+            operands.pop_back();
+            const QString join = joins.back();
+            joins.pop_back();
+            QString text = left.first + QLatin1Char(' ') + join + QLatin1Char(' ') +
+                           (right.second ? QLatin1Char('(') + right.first + QLatin1Char(')') : right.first);
+            if (!condition.isEmpty())
+                text += QLatin1Char(' ') + condition;
+            operands.emplace_back(text, true);
+            return true;
+        };
+        for (const Element &element : elements) {
+            if (element.kind == Element::Operand)
+                operands.emplace_back(element.text, false);
+            else if (element.kind == Element::Join)
+                joins.push_back(element.text);
+            else if (!combine(element.text))
+                return;  // not a form this rewrite understands: SQLite reports it
+        }
+        while (!joins.empty()) {
+            if (!combine(QString()))
+                return;
+        }
+        if (operands.size() != 1)
+            return;
+        for (int e = from + 1; e < stop; ++e)
+            erase(e);
+        at(from).text += QLatin1Char(' ') + operands.front().first + QLatin1Char(' ');
     }
 
     // ROWNUM <= n, ROWNUM < n, ROWNUM = 1 (or the mirrored forms) in a WHERE clause become a true
