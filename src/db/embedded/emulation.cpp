@@ -660,6 +660,29 @@ void Emulation::dropGuards(const QString &table, const QString &prefix)
         exec(QStringLiteral("DROP TRIGGER IF EXISTS main.") + quoteName(name));
 }
 
+void Emulation::dropColumnGuards(const QString &table, const QString &kind, const QString &column)
+{
+    QString pattern = kind;
+    pattern.replace(QStringLiteral("!"), QStringLiteral("!!")).replace(QStringLiteral("_"), QStringLiteral("!_"));
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray text = utf8(QStringLiteral("SELECT name FROM main.sqlite_schema WHERE type = 'trigger' AND UPPER(tbl_name) = UPPER(?1) "
+                                                "AND name LIKE ?2 ESCAPE '!' AND instr(UPPER(sql), ?3) > 0"));
+    QStringList names;
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) == SQLITE_OK) {
+        const QByteArray t = utf8(table);
+        const QByteArray p = utf8(pattern + QLatin1Char('%'));
+        const QByteArray c = utf8(quoteName(column.toUpper()));
+        sqlite3_bind_text(stmt, 1, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 2, p.constData(), int(p.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 3, c.constData(), int(c.size()), SQLITE_TRANSIENT);
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            names.append(columnValue(stmt, 0).toString());
+        sqlite3_finalize(stmt);
+    }
+    for (const QString &name : names)
+        exec(QStringLiteral("DROP TRIGGER IF EXISTS main.") + quoteName(name));
+}
+
 // ---- statements ------------------------------------------------------------------------------
 
 namespace {

@@ -91,6 +91,9 @@ private:
     bool addNotNullGuard(const QString &table, const QString &column, EmuError *error);
     bool addCheckGuard(const QString &table, const Constraint &c, EmuError *error);
     void dropGuards(const QString &table, const QString &prefix);
+    // Drops the emulation's triggers of a kind ("TIVRA_EMU_NN_", "TIVRA_EMU_DF_", ...) that read a
+    // column, whatever the table and column were called when they were made.
+    void dropColumnGuards(const QString &table, const QString &kind, const QString &column);
 
     // Statement handlers.
     bool createTable(Statement &s, EmuError *error);

@@ -774,8 +774,13 @@ bool Emulation::alterTable(Statement &s, EmuError *error)
                 *error = {ErrKind::ColumnMissing, column, {}, {}};
                 return false;
             }
-            dropGuards(table, QStringLiteral("TIVRA_EMU_NN_") + table + QLatin1Char('_') + column + QLatin1Char('_'));
-            dropGuards(table, QStringLiteral("TIVRA_EMU_DF_") + table + QLatin1Char('_') + column);
+            // The column goes with its NOT NULL, its default and the constraints over it.
+            dropColumnGuards(table, QStringLiteral("TIVRA_EMU_"), column);
+            const QString owners = QStringLiteral("SELECT CONSTRAINT_NAME FROM main.TIVRA_EMU_CONSTRAINT_COLUMNS WHERE COLUMN_NAME = ?2 AND "
+                                                  "CONSTRAINT_NAME IN (SELECT NAME FROM main.TIVRA_EMU_CONSTRAINTS WHERE TABLE_NAME = ?1)");
+            exec(QStringLiteral("DELETE FROM main.TIVRA_EMU_CONSTRAINTS WHERE NAME IN (") + owners + QLatin1Char(')'), {table, column});
+            exec(QStringLiteral("DELETE FROM main.TIVRA_EMU_CONSTRAINT_COLUMNS WHERE CONSTRAINT_NAME NOT IN (SELECT NAME FROM "
+                                "main.TIVRA_EMU_CONSTRAINTS)"));
             if (!sql(QStringLiteral("ALTER TABLE main.") + quoteName(table) + QStringLiteral(" DROP COLUMN ") + quoteName(column), error))
                 return false;
             return exec(QStringLiteral("DELETE FROM main.TIVRA_EMU_COLUMNS WHERE TABLE_NAME = ?1 AND COLUMN_NAME = ?2"),
@@ -1171,7 +1176,7 @@ bool Emulation::modifyColumn(const QString &table, Statement &s, int from, int t
                 *error = {ErrKind::AlreadyNull, column, {}, {}};
                 return false;
             }
-            dropGuards(table, QStringLiteral("TIVRA_EMU_NN_") + table + QLatin1Char('_') + column + QLatin1Char('_'));
+            dropColumnGuards(table, QStringLiteral("TIVRA_EMU_NN_"), column);
         }
     }
     return exec(QStringLiteral("INSERT INTO main.TIVRA_EMU_COLUMNS (TABLE_NAME, COLUMN_NAME, DATA_TYPE, NULLABLE) VALUES "
