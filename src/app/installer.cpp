@@ -3,6 +3,7 @@
 #include "app/subsystems.h"
 #include "app/updaterun.h"
 #include "core/logfiles.h"
+#include "db/versiontables.h"
 #include "core/userinterface.h"
 #include "package/packageconfig.h"
 #include "package/packagearchive.h"
@@ -80,6 +81,8 @@ Installer::Installer(UserInterface &ui, const BuildSettings &build, QObject *par
     btManual.visible = false;
     siteReachable = [](const QString &url) { return remote::siteReachable(url, 5000); };
     stageList = updateStages;
+    // Validation reads each database's latest complete script version from its version tables.
+    installMaxPackCompleteQuery();
     finalReport = subsystems::sendFinalReport;
 }
 

@@ -6,6 +6,7 @@
 #include "db/sqlrunner.h"
 #include "db/tablespaces.h"
 #include "db/validation.h"
+#include "db/versionchecks.h"
 #include "deploy/complus.h"
 #include "deploy/filechecks.h"
 
@@ -54,7 +55,10 @@ bool checkFilesInUse(InstallerSession &session, const QString &folder)
     return CheckArquivosEmUso(session, folder, true);
 }
 
-void checkVersions(InstallerSession &) {}
+void checkVersions(InstallerSession &session)
+{
+    CheckPermissaoVersoes(session);
+}
 
 void readAliases(InstallerSession &session)
 {

@@ -8,6 +8,7 @@
 #include "deploy/backup.h"
 #include "deploy/binarycopy.h"
 #include "deploy/complus.h"
+#include "db/scriptrunner.h"
 #include "deploy/versoesini.h"
 #include "package/extractfiles.h"
 #include "package/packagearchive.h"
@@ -28,6 +29,8 @@ std::vector<UpdateStage> updateStages()
         {QStringLiteral("03. Desligando Pacotes COM"), stopComponents, false},
         {QStringLiteral("04. Arquivos Binários"), CopyBinary, true},
         {QStringLiteral("05. Arquivo de Versões"), UpdateVersoesIni, false},
+        {QStringLiteral("06. Scripts de Banco"), [](InstallerSession &session) { return AtualizaScripts(session); },
+         false},
         {QStringLiteral("12. Inicializando Pacotes COM"), startComponents, false},
     };
 }

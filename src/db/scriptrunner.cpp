@@ -114,32 +114,7 @@ QString scriptFileName(const QString &vendor)
 
 QString decodeScriptText(const QByteArray &bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
-    if (bytes.startsWith("\xFF\xFE")) {
-        QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
-        return decoder.decode(bytes.mid(2));
-    }
-    if (bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
-        return decoder.decode(bytes.mid(2));
-    }
-    // Text in Windows-1252 with accented letters is almost never valid UTF-8; a script saved as
-    // UTF-8 without a mark must not reach the database as "Ã§".
-    bool ascii = true;
-    for (const char c : bytes) {
-        if (uchar(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (!ascii) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = decoder.decode(bytes);
-        if (!decoder.hasError())
-            return text;
-    }
-    return platform::fromWindows1252(bytes);
+    return platform::decodeWindowsText(bytes);
 }
 
 QString readScriptText(const QString &path)

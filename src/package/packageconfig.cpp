@@ -58,9 +58,7 @@ void logReadError(InstallerSession &session, const QString &message)
 
 QString decodePackageText(const QByteArray &bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
-    return platform::fromWindows1252(bytes);
+    return platform::decodeWindowsText(bytes);
 }
 
 void ReadPackageSettings(const QString &configIniPath, PackageSettings &settings)

@@ -19,8 +19,8 @@ void ReadPackageSettings(const QString &configIniPath, PackageSettings &settings
 // logged. Errors are written to the log text; nothing is raised.
 void LoadIniConfig(InstallerSession &session);
 
-// Text of a member read from the package: Windows-1252, or UTF-8 when it starts with a UTF-8
-// byte-order mark (which is dropped).
+// Text of a member read from the package, decoded as the script runner decodes the scripts
+// (platform decodeWindowsText), so that the summary page shows a script as it will run.
 QString decodePackageText(const QByteArray &bytes);
 
 }  // namespace tivra

@@ -1,5 +1,8 @@
 #include "platform/textfile.h"
 
+#include <QStringDecoder>
+#include <algorithm>
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -126,6 +129,28 @@ QString readText(const QString &path, bool *ok)
 QStringList readTextLines(const QString &path, bool *ok)
 {
     return splitLines(readText(path, ok));
+}
+
+QString decodeWindowsText(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+    if (bytes.startsWith("\xFF\xFE")) {
+        QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+        return decoder.decode(bytes.mid(2));
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder decoder(QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
+        return decoder.decode(bytes.mid(2));
+    }
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+    if (!ascii) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(bytes);
+        if (!decoder.hasError())
+            return text;
+    }
+    return fromWindows1252(bytes);
 }
 
 }  // namespace tivra::platform

@@ -11,6 +11,11 @@ namespace tivra::platform {
 QByteArray toWindows1252(const QString &text);
 QString fromWindows1252(const QByteArray &bytes);
 
+// Decodes a text file written on Windows: UTF-8 or UTF-16 when it starts with a byte-order
+// mark, UTF-8 when it is valid UTF-8 holding non-ASCII characters (Windows-1252 text with accents
+// almost never is), Windows-1252 otherwise.
+QString decodeWindowsText(const QByteArray &bytes);
+
 // Writes every item followed by CR LF in Windows-1252, replacing the file.
 // Returns false and fills error on failure.
 bool writeTextItems(const QString &path, const QStringList &items, QString *error = nullptr);

@@ -189,3 +189,21 @@ TEST_F(QuietRun, DarnuModeEndsTheChainWhenNoNextPackageCanBeFetched)
     EXPECT_TRUE(err.contains("Buscar Atualizações: Não foi possível acessar o servidor de atualizações."));
     EXPECT_FALSE(logText("0042_Log_O1.0.002_*.txt").isEmpty());
 }
+
+TEST_F(QuietRun, TheDemoPackageRunsItsScriptsOnceAndASecondRunSkipsThem)
+{
+    addDatabases();
+    testsupport::PackageBuilder().addFolder(QStringLiteral(TIVRA_DEMO_PACKAGE)).writeUpdatePack(site.installerDirectory());
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString() << out.toStdString();
+    QString log = logText("0042_Log_O1.0.001_*.txt");
+    EXPECT_TRUE(log.contains("- Executando 4 instruções no banco \"TIVRA_PROD\"...")) << log.toStdString();
+    EXPECT_TRUE(log.contains("- Executando 4 instruções no banco \"TIVRA_HML\"..."));
+    EXPECT_EQ(log.count("     Todos os scripts foram executados com sucesso!"), 2);
+
+    QDir(site.installerDirectory() + "Log").removeRecursively();
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString();
+    log = logText("0042_Log_O1.0.001_*.txt");
+    EXPECT_TRUE(log.contains("Scripts de Banco já atualizado no banco \"TIVRA_PROD\" com a mesma versão."))
+        << log.toStdString();
+    EXPECT_FALSE(log.contains("Executando 4 instruções"));
+}
