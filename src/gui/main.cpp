@@ -54,19 +54,27 @@ bool hasArgument(int argc, char *argv[], const char *text)
     return false;
 }
 
-int runQuiet(int argc, char *argv[])
+// Hands the arguments (without the program name) to the switches and takes the lock of the
+// installer directory; false, after telling the person, when another installer holds it.
+bool startInstallerProcess(tivra::UserInterface &ui, tivra::InstanceLock &lock)
 {
-    QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     tivra::platform::setCommandLineArguments(arguments);
+    const QString directory = tivra::platform::installerDirectory();
+    if (lock.acquire(directory))
+        return true;
+    ui.error(tivra::InstanceLock::refusalCaption(), tivra::InstanceLock::refusalText(directory));
+    return false;
+}
+
+int runQuiet(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
     tivra::UnattendedUserInterface ui;
     tivra::InstanceLock lock;
-    const QString directory = tivra::platform::installerDirectory();
-    if (!lock.acquire(directory)) {
-        ui.error(tivra::InstanceLock::refusalCaption(), tivra::InstanceLock::refusalText(directory));
+    if (!startInstallerProcess(ui, lock))
         return tivra::ExitRefused;
-    }
     tivra::Installer installer(ui);
     installer.FormCreate();
     installer.FormShow();
@@ -83,17 +91,11 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Instalador Tivra*"));
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    tivra::platform::setCommandLineArguments(arguments);
-
     tivra::gui::QtUserInterface ui;
     tivra::InstanceLock lock;
-    const QString directory = tivra::platform::installerDirectory();
-    if (!lock.acquire(directory)) {
-        ui.error(tivra::InstanceLock::refusalCaption(), tivra::InstanceLock::refusalText(directory));
+    if (!startInstallerProcess(ui, lock))
         return tivra::ExitRefused;
-    }
+    const QStringList arguments = tivra::platform::commandLineArguments();
 
     tivra::Installer installer(ui);
     tivra::gui::TfrInstaller main(installer);
