@@ -1,5 +1,7 @@
 #include "db/versiontables.h"
 
+#include "platform/fileversion.h"
+
 #include "core/session.h"
 #include "db/sqlrunner.h"
 #include "db/validation.h"
@@ -49,20 +51,7 @@ QString instBancoPackCreateText()
 
 qint64 versionNumber(const QString &version)
 {
-    constexpr qint64 kLargest = 2147483647;
-    qint64 value = 0;
-    bool anyDigit = false;
-    for (const QChar c : version) {
-        if (c == u'.')
-            continue;
-        if (c < u'0' || c > u'9')
-            return 0;
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > kLargest)
-            return 0;
-        anyDigit = true;
-    }
-    return anyDigit ? value : 0;
+    return platform::versionDigitsNumber(version, u".");
 }
 
 QString sqlQuoted(const QString &value)

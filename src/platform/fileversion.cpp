@@ -20,11 +20,16 @@ QString fileVersionText(const QString &path)
 
 qint64 fileVersionNumber(const QString &versionText)
 {
+    return versionDigitsNumber(versionText, u".-");
+}
+
+qint64 versionDigitsNumber(const QString &versionText, QStringView separators)
+{
     constexpr qint64 kLargest = 2147483647;
     qint64 value = 0;
     bool anyDigit = false;
     for (const QChar c : versionText) {
-        if (c == u'.' || c == u'-')
+        if (separators.contains(c))
             continue;
         if (c < u'0' || c > u'9')
             return 0;

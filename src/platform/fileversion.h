@@ -22,4 +22,7 @@ std::optional<PeFileVersion> fixedFileVersion(const QString &path);
 // 0 for non-numbers and for values beyond the signed 32-bit range.
 qint64 fileVersionNumber(const QString &versionText);
 
+// The same reading with the given separator characters removed (package versions drop only ".").
+qint64 versionDigitsNumber(const QString &versionText, QStringView separators);
+
 }  // namespace tivra::platform
