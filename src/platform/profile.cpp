@@ -183,12 +183,14 @@ bool ProfileFile::hasSection(const QString &section) const
     return findSection(section) >= 0;
 }
 
-QStringList ProfileFile::sections() const
+QStringList ProfileFile::namesOf(int first, int end, int kind) const
 {
+    // Each name once, in file order, as first spelled (names match without regard to case).
     QStringList names;
     QSet<QString> seen;
-    for (const Line &line : m_lines) {
-        if (line.kind != Line::Section)
+    for (int i = first; i < end; ++i) {
+        const Line &line = m_lines[static_cast<std::size_t>(i)];
+        if (line.kind != kind)
             continue;
         const QString folded = line.name.toCaseFolded();
         if (!seen.contains(folded)) {
@@ -199,25 +201,17 @@ QStringList ProfileFile::sections() const
     return names;
 }
 
+QStringList ProfileFile::sections() const
+{
+    return namesOf(0, int(m_lines.size()), Line::Section);
+}
+
 QStringList ProfileFile::keys(const QString &section) const
 {
-    QStringList names;
     const int header = findSection(section);
     if (header < 0)
-        return names;
-    QSet<QString> seen;
-    const int end = sectionEnd(header);
-    for (int i = header + 1; i < end; ++i) {
-        const Line &line = m_lines[static_cast<std::size_t>(i)];
-        if (line.kind != Line::Entry)
-            continue;
-        const QString folded = line.name.toCaseFolded();
-        if (!seen.contains(folded)) {
-            seen.insert(folded);
-            names.append(line.name);
-        }
-    }
-    return names;
+        return {};
+    return namesOf(header + 1, sectionEnd(header), Line::Entry);
 }
 
 QStringList ProfileFile::sectionLines(const QString &section) const

@@ -70,6 +70,7 @@ private:
     int findSection(const QString &section) const;            // index of the header line, -1 if absent
     int sectionEnd(int headerIndex) const;                     // index after the last line of the section
     int findKey(int headerIndex, const QString &key) const;    // index of the entry line, -1 if absent
+    QStringList namesOf(int first, int end, int kind) const;   // names of one kind of line, each once
 
     enum class Encoding { Ansi, Utf8Bom, Utf16LeBom, Utf16BeBom };
     static Line parseLine(const QString &raw);

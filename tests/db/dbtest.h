@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/session.h"
+#include "db/connection.h"
 #include "db/embedded/emulation.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
@@ -69,5 +70,20 @@ public:
     ScriptedUserInterface ui;
     InstallerSession session{ui};
 };
+
+// A statement that must run on an open connection; the statement and the error on failure.
+inline void expectRuns(DbConnection &conn, const QString &sql)
+{
+    QString error;
+    EXPECT_TRUE(conn.execute(sql, &error)) << sql.toStdString() << "\n" << error.toStdString();
+}
+
+// A statement that must fail; returns the error text the vendor's client would print.
+inline QString expectFails(DbConnection &conn, const QString &sql)
+{
+    QString error;
+    EXPECT_FALSE(conn.execute(sql, &error)) << sql.toStdString();
+    return error;
+}
 
 }  // namespace tivra::testsupport

@@ -19,17 +19,8 @@ protected:
         site.createDb(QStringLiteral("DB1"));
         ASSERT_TRUE(ConnectCurrentEntry(conn, site.addEntry(QStringLiteral("DB1"), QLatin1String(vendor))));
     }
-    void run(const QString &sql)
-    {
-        QString error;
-        EXPECT_TRUE(conn.execute(sql, &error)) << sql.toStdString() << "\n" << error.toStdString();
-    }
-    QString fail(const QString &sql)
-    {
-        QString error;
-        EXPECT_FALSE(conn.execute(sql, &error)) << sql.toStdString();
-        return error;
-    }
+    void run(const QString &sql) { testsupport::expectRuns(conn, sql); }
+    QString fail(const QString &sql) { return testsupport::expectFails(conn, sql); }
     QVariant value(const QString &sql)
     {
         QString error;

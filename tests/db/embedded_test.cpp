@@ -24,17 +24,8 @@ protected:
     QString vendor() const { return QString::fromLatin1(GetParam()); }
     bool is(const char *v) const { return vendor() == QLatin1String(v); }
 
-    void run(const QString &sql)
-    {
-        QString error;
-        EXPECT_TRUE(conn.execute(sql, &error)) << sql.toStdString() << "\n" << error.toStdString();
-    }
-    QString fail(const QString &sql)
-    {
-        QString error;
-        EXPECT_FALSE(conn.execute(sql, &error)) << sql.toStdString();
-        return error;
-    }
+    void run(const QString &sql) { testsupport::expectRuns(conn, sql); }
+    QString fail(const QString &sql) { return testsupport::expectFails(conn, sql); }
     ResultTable query(const QString &sql)
     {
         QString error;
