@@ -148,6 +148,8 @@ void Installer::ConfigInicial()
     // 7. The tablespace window's tables.
     session.cdsTS.clear();
     session.cdsLookup.clear();
+    // A mapping confirmed for an earlier package or run is gone with the tables.
+    session.tableSpacesConfirmed = false;
     // 8. Tables, summary, directory fields, backup box.
     cdsCatalogo.clear();
     session.status.clearRows();

@@ -181,6 +181,12 @@ private:
     void buildSummary();
     void enterLogPage();
     void conclusionStage();
+    void removeEmptyBackupFolder();
+    QString runningStage;  // the stage the chain is in, for an error that escapes it
+
+public:
+    // One line per database entry with credentials whose validation failed (alias and cause).
+    QStringList unvalidatedDatabases() const;
 };
 
 }  // namespace tivra

@@ -55,6 +55,16 @@ bool checkFilesInUse(InstallerSession &session, const QString &folder)
     return CheckArquivosEmUso(session, folder, true);
 }
 
+bool versionsFileWritable(const QString &path)
+{
+    return tivra::versionsFileWritable(path);
+}
+
+QStringList unconfinedBinaryEntries(const InstallerSession &session)
+{
+    return tivra::unconfinedBinaryEntries(session.package.binaryToCopy);
+}
+
 void checkVersions(InstallerSession &session)
 {
     CheckPermissaoVersoes(session);

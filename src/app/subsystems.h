@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tivra {
 
@@ -16,6 +17,8 @@ void shutdownComponentsQuietly(InstallerSession &session);
 bool checkWritePermission(InstallerSession &session, const QString &folder);
 bool checkFilesInUse(InstallerSession &session, const QString &folder);
 void checkVersions(InstallerSession &session);  // the version rows of every validated database
+bool versionsFileWritable(const QString &path);
+QStringList unconfinedBinaryEntries(const InstallerSession &session);  // entries leading outside
 
 // Databases page.
 void readAliases(InstallerSession &session);  // may throw with the text for the user

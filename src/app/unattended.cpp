@@ -1,6 +1,7 @@
 #include "app/unattended.h"
 
 #include "app/installer.h"
+#include "core/logfiles.h"
 
 #include <QDir>
 #include <cstdio>
@@ -8,11 +9,45 @@
 namespace tivra {
 
 namespace {
-void printLine(const QString &text)
+void printLine(const QString &text, FILE *stream = stdout)
 {
     const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+// Why the walk stopped: the checks that were refused and the databases that did not validate,
+// on standard error, then the log of what was done so far.
+int refuse(Installer &installer, const QString &pageTitle)
+{
+    printLine(QStringLiteral("Atualização não iniciada: a página \"") + pageTitle + QStringLiteral("\" não pôde ser concluída."));
+    const MemTable &checks = installer.cdsChecks;
+    if (installer.activePage == tsCheck) {
+        for (int row = 0; row < checks.count(); ++row) {
+            if (checks.text(row, QStringLiteral("APROVADO")) != QStringLiteral("N"))
+                continue;
+            printLine(QStringLiteral("Reprovado: ") + checks.text(row, QStringLiteral("ETAPA")) + QStringLiteral(" - ")
+                          + checks.text(row, QStringLiteral("DETALHES")) + QStringLiteral(": ")
+                          + checks.text(row, QStringLiteral("STATUS")),
+                      stderr);
+        }
+    }
+    if (installer.activePage == tsScripts) {
+        if (installer.cdsDbs.isEmpty())
+            printLine(QStringLiteral("Nenhum banco de dados encontrado no arquivo de versões e no registro."), stderr);
+        for (const QString &line : installer.unvalidatedDatabases())
+            printLine(line, stderr);
+    }
+    InstallerSession &session = installer.session;
+    const QString folder = session.pathLog.isEmpty() ? session.installerDirectory + QStringLiteral("Log") : session.pathLog;
+    QString error;
+    QDir().mkpath(folder);
+    const QString log = saveLogFile(session, folder, kResultInterrupted, &error);
+    if (log.isEmpty())
+        printLine(QStringLiteral("Não foi possível gravar o arquivo de log: ") + error, stderr);
+    else
+        printLine(QStringLiteral("Log: ") + QDir::toNativeSeparators(log));
+    return ExitRefused;
 }
 }  // namespace
 
@@ -26,16 +61,11 @@ int runUnattended(Installer &installer)
         installer.NextPage();
         if (installer.runCount > 0)
             break;
-        if (installer.activePage == before) {
-            printLine(QStringLiteral("Atualização não iniciada: a página \"") + installer.header.title
-                      + QStringLiteral("\" não pôde ser concluída."));
-            return ExitRefused;
-        }
+        if (installer.activePage == before)
+            return refuse(installer, installer.header.title);
     }
-    if (installer.runCount == 0) {
-        printLine(QStringLiteral("Atualização não iniciada."));
-        return ExitRefused;
-    }
+    if (installer.runCount == 0)
+        return refuse(installer, installer.header.title);
 
     switch (installer.lastRunResult) {
     case Installer::RunResult::Aborted:
@@ -43,6 +73,8 @@ int runUnattended(Installer &installer)
         return ExitInterrupted;
     default: break;
     }
+    for (const QString &line : installer.unvalidatedDatabases())
+        printLine(line, stderr);
     printLine(installer.lastVerdict.title);
     printLine(installer.lastVerdict.subtitle);
     printLine(QStringLiteral("Log: ") + QDir::toNativeSeparators(installer.lastLogFile));

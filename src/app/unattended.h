@@ -13,6 +13,7 @@ enum UnattendedExit {
     ExitCompletedWithFailures = 1,
     ExitInterrupted = 2,
     ExitRefused = 3,  // a page refused to advance, or another installer runs in the same folder
+    ExitInstallerFolderNotWritable = 4,  // the installer's own folder cannot be written
 };
 
 // Walks the wizard of an installer whose FormCreate has run, until an update run ends or a page

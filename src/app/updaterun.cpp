@@ -38,9 +38,11 @@ std::vector<UpdateStage> updateStages()
 bool Installer::runStages()
 {
     for (const UpdateStage &stage : stageList ? stageList() : updateStages()) {
+        runningStage = stage.name;
         if (!stage.run(session) && stage.interruptsRun)
             return false;
     }
+    runningStage.clear();
     return true;
 }
 
@@ -66,6 +68,42 @@ void Installer::conclusionStage()
     UpdateStatus(QStringLiteral("Finalizando instalação..."), true, stage, ImageSuccess, true);
 }
 
+QStringList Installer::unvalidatedDatabases() const
+{
+    QStringList lines;
+    for (int row = 0; row < cdsDbs.count(); ++row) {
+        if (cdsDbs.integer(row, QStringLiteral("IMAGE")) != ImageError)
+            continue;
+        const QString alias = cdsDbs.text(row, QStringLiteral("ALIAS"));
+        QString cause = session.validationFailures.value(alias);
+        if (cause.isEmpty())
+            cause = QStringLiteral("Autenticação Negada");
+        lines << QStringLiteral("Banco \"") + alias + QStringLiteral("\" não foi atualizado: a conexão falhou. Mensagem: ")
+                     + cause;
+    }
+    return lines;
+}
+
+void Installer::removeEmptyBackupFolder()
+{
+    if (session.pathBackup.isEmpty())
+        return;
+    QDir backup(session.pathBackup);
+    if (!backup.exists() || !backup.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        return;
+    // The log folder may be the backup folder itself (or lie inside it): the log files are still
+    // to be written there. Both the spelled and the resolved paths are compared.
+    const auto inside = [](const QString &path, const QString &folder) {
+        return !path.isEmpty() && !folder.isEmpty() && (path == folder || path.startsWith(folder + QLatin1Char('/')));
+    };
+    const QString backupClean = QDir::cleanPath(QFileInfo(session.pathBackup).absoluteFilePath());
+    const QString logClean = QDir::cleanPath(QFileInfo(session.pathLog).absoluteFilePath());
+    if (inside(logClean, backupClean)
+        || inside(QFileInfo(session.pathLog).canonicalFilePath(), QFileInfo(session.pathBackup).canonicalFilePath()))
+        return;
+    QDir().rmdir(session.pathBackup);
+}
+
 void Installer::StartUpdate()
 {
     // 1.
@@ -74,46 +112,66 @@ void Installer::StartUpdate()
     int failures = 0;
     QChar letter;
     bool completed = false;
+    // Nobody watches an unattended run's databases page: a database whose connection failed is
+    // work that will not happen, and it counts as a failure of the run.
+    if (unattended) {
+        for (const QString &line : unvalidatedDatabases())
+            UpdateStatus(line, true, QString(), ImageError, true);
+    }
+    // 2. An error that escapes a stage ends the chain there; the run then ends as an interrupted
+    // one, so that its log file and logbook are written and the working folder is removed.
+    QString escapedError;
     try {
-        // 2.
         completed = runStages();
-        // 3.
-        if (!session.darnuMode && session.package.existScript && !platform::ExistParametro(QStringLiteral("/nomd")))
-            conclusionStage();
-        // 4.
-        if (completed) {
-            session.status.settleLastRow();
-            btLog.caption = QStringLiteral("Log Final");
-            failures = SetStatusFinalAtualizacao(false);
-            letter = failures > 0 ? kResultWithFailures : kResultCompleted;
-        } else {
-            btVoltar.visible = true;
-            failures = SetStatusFinalAtualizacao(true);
-            letter = kResultInterrupted;
-        }
-        // 5-6.
-        removeWorkingFolder(session);
-        if (!session.pathBackup.isEmpty()) {
-            QDir backup(session.pathBackup);
-            if (backup.exists() && backup.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
-                QDir().rmdir(session.pathBackup);
-        }
-        // 7.
-        UpdateStatus(QStringLiteral("Procedimento de Atualização Finalizado"), true, QString(), ImageSuccess, false);
-        // 8-9.
-        QString error;
-        lastLogFile = saveLogFile(session, session.pathLog, letter, &error);
-        if (lastLogFile.isEmpty())
-            throw std::runtime_error(error.toStdString());
-        lastLogbookFile = saveLogbook(session, session.pathLog, &error);
-        if (lastLogbookFile.isEmpty())
-            throw std::runtime_error(error.toStdString());
     } catch (const std::exception &error) {
-        // An error that escapes a stage ends the run where it happens.
+        escapedError = QString::fromUtf8(error.what());
+    } catch (...) {
+        escapedError = QStringLiteral("erro desconhecido.");
+    }
+    if (!escapedError.isEmpty()) {
+        completed = false;
+        session.ui.error(QStringLiteral("Instalador Tivra*"), escapedError);
+        UpdateStatus(QStringLiteral("Erro inesperado interrompeu a atualização. Mensagem: ") + escapedError, true,
+                     runningStage, ImageError, true);
+    }
+    // 3.
+    if (escapedError.isEmpty() && !session.darnuMode && session.package.existScript
+        && !platform::ExistParametro(QStringLiteral("/nomd"))) {
+        try {
+            conclusionStage();
+        } catch (const std::exception &error) {
+            UpdateStatus(QStringLiteral("Erro durante a conclusão da atualização. Mensagem: ") + QString::fromUtf8(error.what()),
+                         true, QStringLiteral("13. Conclusão"), ImageError, true);
+        }
+    }
+    // 4.
+    if (completed) {
+        session.status.settleLastRow();
+        btLog.caption = QStringLiteral("Log Final");
+        failures = SetStatusFinalAtualizacao(false);
+        letter = failures > 0 ? kResultWithFailures : kResultCompleted;
+    } else {
+        btVoltar.visible = true;
+        failures = SetStatusFinalAtualizacao(true);
+        letter = kResultInterrupted;
+    }
+    // 5-6.
+    removeWorkingFolder(session);
+    removeEmptyBackupFolder();
+    // 7.
+    UpdateStatus(QStringLiteral("Procedimento de Atualização Finalizado"), true, QString(), ImageSuccess, false);
+    // 8-9. The checks page made the log folder; it is made again should something have removed it.
+    QString error;
+    QDir().mkpath(session.pathLog);
+    lastLogFile = saveLogFile(session, session.pathLog, letter, &error);
+    if (!lastLogFile.isEmpty())
+        lastLogbookFile = saveLogbook(session, session.pathLog, &error);
+    if (lastLogFile.isEmpty() || lastLogbookFile.isEmpty()) {
+        // Without its log the run cannot be accounted for: the error box says why.
         ++runCount;
         lastRunResult = RunResult::Aborted;
         ShowAnimate(false);
-        session.ui.error(QStringLiteral("Instalador Tivra*"), QString::fromUtf8(error.what()));
+        session.ui.error(QStringLiteral("Instalador Tivra*"), error);
         Q_EMIT changed();
         return;
     }

@@ -15,6 +15,7 @@ namespace tivra {
 namespace {
 const QString kChecksWrite = QStringLiteral("Permissão de Escrita");
 const QString kChecksInUse = QStringLiteral("Disponibilidade para Atualização");
+const QString kChecksBinaryList = QStringLiteral("Lista de Arquivos Binários");
 }  // namespace
 
 void Installer::setButtonsForPage()
@@ -141,6 +142,13 @@ bool Installer::CheckNextPage()
                                       "Pacotes\" para baixar um novo."));
             return false;
         }
+        if (!session.packageProblem.isEmpty()) {
+            ui.warning(QStringLiteral("Pacote inválido"),
+                       QStringLiteral("O pacote de atualização \"")
+                           + QDir::toNativeSeparators(session.installerDirectory + QStringLiteral("Update.pack"))
+                           + QStringLiteral("\" não pode ser utilizado.\r\n") + session.packageProblem);
+            return false;
+        }
         subsystems::readCatalogIndex(session);
         return true;
     case tsDiretorios:
@@ -249,6 +257,21 @@ void Installer::runChecks()
             log(QStringLiteral("Um ou mais arquivos da pasta \"") + app
                 + QStringLiteral("\" não possui permissão de escrita. Verifique suas permissões e certifique-se que o "
                                  "mesmo não esteja sendo usado."));
+
+        // The versions file is rewritten after the binaries: a read-only one must stop the run
+        // here, also for an administrator whose rights would let the write test pass.
+        const QString versions = joinPath(joinPath(app, QStringLiteral("Executaveis")), QStringLiteral("Versoes.ini"));
+        if (QFileInfo::exists(versions) && !subsystems::versionsFileWritable(versions)) {
+            addRow(kChecksWrite, versions, false, QStringLiteral("Sem Permissão"));
+            log(QStringLiteral("O arquivo de versões \"") + versions
+                + QStringLiteral("\" não pode ser alterado (somente leitura ou sem permissão de escrita)."));
+        }
+        // Entries of the binaries list that lead outside the application directory.
+        for (const QString &entry : subsystems::unconfinedBinaryEntries(session)) {
+            addRow(kChecksBinaryList, entry, false, QStringLiteral("Fora do Diretório"));
+            log(QStringLiteral("O arquivo \"") + entry
+                + QStringLiteral("\" da lista de binários do pacote está fora do diretório da aplicação."));
+        }
 
         log(QStringLiteral("Verificando disponibilidades para atualização - \"") + app + QStringLiteral("\"."));
         const bool inUse = subsystems::checkFilesInUse(session, app);

@@ -15,16 +15,46 @@ QString fileStamp(const QDateTime &moment)
 }
 }  // namespace
 
+QString safeFileNamePart(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'.' && i + 1 < text.size() && text.at(i + 1) == u'.') {
+            while (i + 1 < text.size() && text.at(i + 1) == u'.')
+                ++i;
+            result += u'_';
+            continue;
+        }
+        const bool reserved = c.unicode() < 32 || c.unicode() == 127 || QStringView(u"\\/:*?\"<>|").contains(c);
+        result += reserved ? QChar(u'_') : c;
+    }
+    while (!result.isEmpty() && (result.endsWith(u'.') || result.endsWith(u' ')))
+        result.chop(1);
+    static const QStringList devices{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                     QStringLiteral("NUL")};
+    const QString stem = result.section(u'.', 0, 0).trimmed().toUpper();
+    const bool numberedDevice = stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT")))
+                                && stem.at(3) >= u'1' && stem.at(3) <= u'9';
+    if (devices.contains(stem) || numberedDevice)
+        result.prepend(u'_');
+    if (result.size() > kMaxFileNamePart)
+        result.truncate(kMaxFileNamePart);
+    return result;
+}
+
 QString logFileName(const QString &customerCode, QChar resultLetter, const QString &packageVersion,
                     const QDateTime &moment)
 {
-    return customerCode + QStringLiteral("_Log_") + resultLetter + packageVersion + QLatin1Char('_')
+    return safeFileNamePart(customerCode) + QStringLiteral("_Log_") + resultLetter + safeFileNamePart(packageVersion)
+           + QLatin1Char('_')
            + fileStamp(moment) + QStringLiteral(".txt");
 }
 
 QString logbookFileName(const QString &packageVersion, const QDateTime &moment)
 {
-    return QStringLiteral("ManualBordo_v") + packageVersion + QLatin1Char('_') + fileStamp(moment)
+    return QStringLiteral("ManualBordo_v") + safeFileNamePart(packageVersion) + QLatin1Char('_') + fileStamp(moment)
            + QStringLiteral(".txt");
 }
 

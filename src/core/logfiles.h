@@ -19,6 +19,14 @@ QString logFileName(const QString &customerCode, QChar resultLetter, const QStri
 // "ManualBordo_v" + package version + "_" + "ddmmyyyy_hhnn" + ".txt"
 QString logbookFileName(const QString &packageVersion, const QDateTime &moment);
 
+// Makes a text that comes from outside (a customer code read from a database, a package version)
+// safe as part of a file name, the same way for every file the installer names: path separators,
+// the characters Windows reserves, control characters and runs of dots become "_", trailing dots
+// and blanks go, a reserved Windows device name (CON, NUL, COM1...) gets a leading "_", and the
+// result is cut to kMaxFileNamePart characters.
+inline constexpr int kMaxFileNamePart = 64;
+QString safeFileNamePart(const QString &text);
+
 // Joins a folder (with or without a trailing separator, "\" or "/") and a file name.
 QString joinPath(const QString &folder, const QString &name);
 

@@ -6,6 +6,7 @@
 #include "core/statuslog.h"
 #include "core/tables.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +30,9 @@ struct InstallerSession {
     QString workingFolder;       // installerDirectory + "tmp"
     PackageSettings package;
     QString customerCode;
+    // Why the package beside the installer cannot be used (unreadable archive, no package version
+    // in its Config.ini...); empty when it can, or when there is no package at all.
+    QString packageProblem;
     QStringList logbook;  // Manual de Bordo
     StatusLog status;     // cdsStatus, the log text and the last status image
 
@@ -40,6 +44,8 @@ struct InstallerSession {
     MemTable cdsLookup{QStringLiteral("cdsLookup"), lookupFields()};
     MemTable cdsTS{QStringLiteral("cdsTS"), tsFields()};
     bool tableSpacesConfirmed = false;
+    // Why each database entry that has credentials failed its last validation, by alias.
+    QMap<QString, QString> validationFailures;
     bool darnuMode = false;
     bool continueChain = false;
     bool downloadPending = false;

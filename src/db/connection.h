@@ -44,6 +44,9 @@ public:
     bool configure(const QString &vendorField, const QString &alias, const QString &login, const QString &password,
                    const QString &host, QString *error);
     void close();
+    // Why the last configure failed, masked as it was logged; empty after a success.
+    const QString &failure() const { return m_failure; }
+    void setFailure(const QString &text) { m_failure = text; }
 
     // Direct use of the open session; errors come back as the vendor's client prints them.
     bool execute(const QString &statement, QString *error = nullptr);
@@ -64,6 +67,7 @@ private:
     QString m_password;
     Vendor m_vendor = Vendor::None;
     QStringList m_params;
+    QString m_failure;
 };
 
 // Replaces PWD=... / Password=... attributes and the given password (when it has at least 4

@@ -153,6 +153,30 @@ QString trimStatement(const QString &text)
     return begin == 0 && end == text.size() ? text : text.mid(begin, end - begin);
 }
 
+bool hasExecutableContent(const QString &text)
+{
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() <= 0x20)
+            continue;
+        if (c == u'-' && i + 1 < size && text.at(i + 1) == u'-') {
+            while (i < size && text.at(i) != u'\n')
+                ++i;
+            continue;
+        }
+        if (c == u'/' && i + 1 < size && text.at(i + 1) == u'*') {
+            const qsizetype close = text.indexOf(QStringLiteral("*/"), i + 2);
+            if (close < 0)
+                return false;  // an unterminated comment runs to the end
+            i = close + 1;
+            continue;
+        }
+        return true;
+    }
+    return false;
+}
+
 bool dependsOnPredecessor(const QStringList &dependencies, int position)
 {
     if (position <= 0 || position >= dependencies.size())
@@ -226,7 +250,10 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
             }
         }
 
-        if (pieces.isEmpty() || (pieces.size() == 1 && trimStatement(pieces.first()).isEmpty())) {
+        // A script of blanks and comments only (a vendor's script that says there is nothing to
+        // do) has no instruction either, whatever its delimiters.
+        const bool noContent = !hasExecutableContent(pieces.join(delimiter));
+        if (pieces.isEmpty() || noContent) {
             writeStatus(entry, kStatusComplete);
             row(QStringLiteral("Não existem instruções para execução") + inBanco + QStringLiteral("."), ImageIgnored);
             session.logbook.append(kNenhumScript);
@@ -335,7 +362,7 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
         row(failures == 1 ? QStringLiteral("     1 script não foi executado.")
                           : QStringLiteral("     ") + QString::number(failures) + QStringLiteral(" scripts não foram executados."),
             ImageError);
-        const QString file = joinPath(folder, package.versaoPacote + QLatin1Char('_') + alias + QLatin1Char('_') +
+        const QString file = joinPath(folder, safeFileNamePart(package.versaoPacote) + QLatin1Char('_') + safeFileNamePart(alias) + QLatin1Char('_') +
                                                   currentDateTime().toString(QStringLiteral("ddMMyyyy_hhmm")) +
                                                   QStringLiteral(".sql"));
         QString error;

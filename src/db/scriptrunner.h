@@ -42,6 +42,10 @@ QStringList splitScript(const QString &text, const QString &delimiter);
 // Text without the blanks and control characters at both ends (as the statement runner trims).
 QString trimStatement(const QString &text);
 
+// Whether a script text holds anything to execute besides blanks, "--" line comments and
+// "/* */" block comments (quoted texts are content, whatever they hold).
+bool hasExecutableContent(const QString &text);
+
 // Whether the statement at `position` depends on its predecessor by the vendor's dependency list
 // (the "key=value" lines of the package): the line at that position has "S" right after its
 // first "=". Position 0, an empty list and positions past the end of the list do not depend.

@@ -24,10 +24,13 @@ bool ConfigConnection(DbConnection &connection, const QString &vendor, const QSt
                       const QString &password, const QString &host)
 {
     QString error;
-    if (connection.configure(vendor, alias, login, password, host, &error))
+    if (connection.configure(vendor, alias, login, password, host, &error)) {
+        connection.setFailure(QString());
         return true;
+    }
+    connection.setFailure(maskPassword(error, password));
     logError(connection, QStringLiteral("Erro durante a autenticação do banco \"") + alias + QStringLiteral("\". Mensagem: ") +
-                             maskPassword(error, password));
+                             connection.failure());
     return false;
 }
 

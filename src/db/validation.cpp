@@ -31,6 +31,7 @@ qint64 maxPackComplete(DbConnection &connection)
 void ValidarBancos(InstallerSession &session)
 {
     MemTable &dbs = session.cdsDbs;
+    session.validationFailures.clear();
     for (int row = 0; row < dbs.count(); ++row) {
         const bool hasCredentials = !dbs.text(row, QStringLiteral("LOGIN")).trimmed().isEmpty() &&
                                     !dbs.text(row, QStringLiteral("PASSWORD")).trimmed().isEmpty();
@@ -42,6 +43,7 @@ void ValidarBancos(InstallerSession &session)
             } else {
                 dbs.setValue(row, QStringLiteral("IMAGE"), int(ImageError));
                 dbs.setValue(row, QStringLiteral("MAX_PACK_COMPLETE"), 0);
+                session.validationFailures.insert(dbs.text(row, QStringLiteral("ALIAS")), connection.failure());
             }
         } else {
             dbs.setValue(row, QStringLiteral("IMAGE"), int(ImageIgnored));

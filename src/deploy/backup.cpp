@@ -13,7 +13,7 @@ namespace tivra {
 
 QString backupFolderName(const QString &packageVersion, const QDateTime &moment)
 {
-    return QStringLiteral("AppTivra antes do pack ") + packageVersion + QStringLiteral(" - Data ")
+    return QStringLiteral("AppTivra antes do pack ") + safeFileNamePart(packageVersion) + QStringLiteral(" - Data ")
         + moment.toString(QStringLiteral("dd.MM.yyyy-hh.mm"));
 }
 

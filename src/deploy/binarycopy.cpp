@@ -7,7 +7,73 @@
 #include "deploy/filechecks.h"
 #include "deploy/foldercopy.h"
 
+#include <QSet>
+
 namespace tivra {
+
+namespace {
+
+QString comparableEntry(QString path)
+{
+    path = path.trimmed();
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path;
+}
+
+// Every file below a folder, as paths below it with "/" separators.
+void listPackageFiles(const QString &folder, const QString &prefix, QSet<QString> &files)
+{
+    std::vector<FolderEntry> entries;
+    if (!listFolder(folder, entries, nullptr))
+        return;
+    for (const FolderEntry &entry : entries) {
+        if (entry.isVolumeLabel || entry.name.isEmpty())
+            continue;
+        if (entry.isDirectory)
+            listPackageFiles(joinPath(folder, entry.name), prefix + entry.name + QLatin1Char('/'), files);
+        else
+            files.insert(prefix + entry.name);
+    }
+}
+
+}  // namespace
+
+QString binaryListMismatch(const QStringList &binaryList, const FolderCopyRequest &request)
+{
+    // The list names files from "AppTivra" on; the package keeps them under its "AppTivra" folder.
+    QSet<QString> packageFiles;
+    listPackageFiles(request.source, QStringLiteral("AppTivra/"), packageFiles);
+    QSet<QString> handled;
+    for (const QString &file : request.handledFiles)
+        handled.insert(QStringLiteral("AppTivra/") + file);
+    QStringList notInPackage;
+    QStringList notHandled;
+    QSet<QString> listed;
+    for (const QString &entry : binaryList) {
+        const QString path = comparableEntry(entry);
+        listed.insert(path);
+        if (!packageFiles.contains(path))
+            notInPackage.append(entry.trimmed());
+        else if (!handled.contains(path))
+            notHandled.append(entry.trimmed());
+    }
+    QStringList notListed;
+    for (const QString &file : std::as_const(packageFiles)) {
+        if (!listed.contains(file))
+            notListed.append(file);
+    }
+    notListed.sort();
+    QStringList parts;
+    if (!notInPackage.isEmpty())
+        parts << QStringLiteral("listados em [BinaryToCopy] e ausentes do pacote: ") + notInPackage.join(QStringLiteral(", "));
+    if (!notListed.isEmpty())
+        parts << QStringLiteral("presentes no pacote e ausentes de [BinaryToCopy]: ") + notListed.join(QStringLiteral(", "));
+    if (!notHandled.isEmpty())
+        parts << QStringLiteral("não copiados (em uso): ") + notHandled.join(QStringLiteral(", "));
+    if (parts.isEmpty())
+        return {};
+    return QStringLiteral("     Arquivos ") + parts.join(QStringLiteral("; arquivos ")) + QLatin1Char('.');
+}
 
 bool CopyBinary(InstallerSession &session)
 {
@@ -21,6 +87,15 @@ bool CopyBinary(InstallerSession &session)
     session.UpdateStatus(QStringLiteral("Atualizando arquivos binários do diretório \"") + appDirectory
                              + QLatin1Char('"'),
                          true, stage, ImageSuccess, true);
+    // An entry that leads outside the application directory is refused before anything is copied.
+    const QStringList outside = unconfinedBinaryEntries(session.package.binaryToCopy);
+    if (!outside.isEmpty()) {
+        session.UpdateStatus(QStringLiteral("     A lista de arquivos binários do pacote contém caminhos fora do diretório "
+                                            "da aplicação: ")
+                                 + outside.join(QStringLiteral(", ")) + QStringLiteral(". Nenhum arquivo foi copiado."),
+                             true, stage, ImageError, true);
+        return false;
+    }
     if (CheckArquivosEmUso(session, appDirectory, true)) {
         session.UpdateStatus(QStringLiteral("     A pasta \"") + appDirectory
                                  + QStringLiteral("\" não pode ser atualizada pois um ou mais arquivos estão em "
@@ -60,6 +135,9 @@ bool CopyBinary(InstallerSession &session)
                                             "compartilhamento da pasta AppTivra pois podem existir arquivos em uso "
                                             "pelo sistema."),
                              true, stage, ImageError, false);
+        const QString detail = binaryListMismatch(session.package.binaryToCopy, request);
+        if (!detail.isEmpty())
+            session.UpdateStatus(detail, true, stage, ImageError, false);
     }
     session.logbook.append(QStringLiteral("\r\n*** ATUALIZAÇÃO DE ARQUIVOS BINÁRIOS"));
     session.UpdateStatus(QStringLiteral("Lista de Arquivos binários atualizados..."), true, stage, ImageSuccess, false);

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tivra {
 
 struct InstallerSession;
+struct FolderCopyRequest;
 
 inline const QString kStageArquivosBinarios = QStringLiteral("04. Arquivos Binários");
 
@@ -14,5 +16,10 @@ inline const QString kStageArquivosBinarios = QStringLiteral("04. Arquivos Biná
 // binaries list names) or the package has none; false interrupts the run. Does not start the next
 // stage.
 bool CopyBinary(InstallerSession &session);
+
+// After a copy whose count of handled files differs from the binaries list: a line naming the
+// files listed but missing from the package, the package files the list does not name, and the
+// listed files that were not handled (held open); empty when there is nothing to name.
+QString binaryListMismatch(const QStringList &binaryList, const FolderCopyRequest &request);
 
 }  // namespace tivra

@@ -5,6 +5,9 @@
 #include "deploy/fileaccess.h"
 #include "platform/system.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <exception>
 
 namespace tivra {
@@ -19,6 +22,41 @@ QString exceptionText(const std::exception &error)
 }
 
 }  // namespace
+
+bool binaryEntryConfined(const QString &entry)
+{
+    QString path = entry.trimmed();
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')))
+        return false;
+    if (path.size() >= 2 && path.at(1) == QLatin1Char(':'))
+        return false;  // a drive letter, or a stream name after a one-letter name
+    const QStringList parts = path.split(QLatin1Char('/'));
+    for (const QString &part : parts) {
+        if (part.trimmed() == QLatin1String(".."))
+            return false;
+    }
+    return true;
+}
+
+QStringList unconfinedBinaryEntries(const QStringList &entries)
+{
+    QStringList result;
+    for (const QString &entry : entries) {
+        if (!binaryEntryConfined(entry))
+            result.append(entry);
+    }
+    return result;
+}
+
+bool versionsFileWritable(const QString &path)
+{
+    const QString local = localPath(path);
+    if (!QFileInfo(local).isFile() || hasReadOnlyAttribute(local))
+        return false;
+    QFile file(local);
+    return file.open(QIODevice::ReadWrite);
+}
 
 bool CheckPermissaoEscrita(InstallerSession &session, const QString &folder, bool report)
 {
@@ -62,6 +100,8 @@ bool CheckArquivosEmUso(InstallerSession &session, const QString &folder, bool r
         // One snapshot of the files held open serves every entry.
         const std::unique_ptr<FileUseProbe> probe = FileUseProbe::create();
         for (const QString &entry : entries) {
+            if (!binaryEntryConfined(entry))
+                continue;  // refused by the checks page and by the binary stage
             const QString path = localPath(base + entry);
             if (!probe->inUse(path))
                 continue;

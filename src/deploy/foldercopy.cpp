@@ -72,7 +72,32 @@ public:
         m_pump.start();
     }
 
-    bool run() { return copyDirectory(withSeparator(m_request.source), withSeparator(m_request.destination)); }
+    bool run()
+    {
+        const QString destination = withSeparator(m_request.destination);
+        if (!QFileInfo(destination).isDir())
+            QDir().mkdir(destination);
+        // The destination may lie inside the source under another spelling (a link, or letter
+        // case on Windows): it is recognised by its resolved path too.
+        m_topCanonical = samePathKey(QFileInfo(destination).canonicalFilePath());
+        return copyDirectory(withSeparator(m_request.source), destination);
+    }
+
+    static QString samePathKey(const QString &path)
+    {
+#ifdef Q_OS_WIN
+        return path.toCaseFolded();
+#else
+        return path;
+#endif
+    }
+
+    bool isTopDestination(const QString &folder) const
+    {
+        if (comparable(QDir::cleanPath(QFileInfo(folder).absoluteFilePath())) == m_topDestination)
+            return true;
+        return !m_topCanonical.isEmpty() && samePathKey(QFileInfo(folder).canonicalFilePath()) == m_topCanonical;
+    }
 
     static bool isMatchAll(const QString &mask) { return mask == QLatin1String("*.*") || mask == QLatin1String("*"); }
 
@@ -102,7 +127,7 @@ private:
             if (entry.isDirectory) {
                 const QString subSource = source + entry.name + QDir::separator();
                 // A destination inside the source is never copied into itself.
-                if (comparable(QDir::cleanPath(QFileInfo(subSource).absoluteFilePath())) == m_topDestination)
+                if (isTopDestination(subSource))
                     continue;
                 result = copyDirectory(subSource, destination + entry.name + QDir::separator());
             } else if (matches(entry.name)) {
@@ -136,8 +161,17 @@ private:
         const QString destinationVersion =
             presence == FileUseProbe::Presence::Missing ? QString() : target->versionText();
         target.reset();
+        // A version too large to compare never replaces, nor is replaced: a silent downgrade is
+        // worse than a file left as it is, and the line says why.
+        if (presence != FileUseProbe::Presence::Missing
+            && (!platform::fileVersionFits(destinationVersion) || !platform::fileVersionFits(sourceVersion))) {
+            m_request.resultList.append(uncomparableLine(destination, destinationVersion, sourceVersion));
+            handled(source);
+            return true;
+        }
         if (platform::fileVersionNumber(destinationVersion) > platform::fileVersionNumber(sourceVersion)) {
             m_request.resultList.append(keptLine(destination, destinationVersion, sourceVersion));
+            handled(source);
             return true;
         }
         DesligaPacoteDaBiblioteca(m_session, destination);
@@ -150,6 +184,7 @@ private:
             return false;
         }
         m_request.resultList.append(copiedLine(sourceVersion, destination));
+        handled(source);
         if (!m_systemFolder.isEmpty()) {
             for (const QString &library : kSystemFolderLibraries) {
                 if (source.contains(library, Qt::CaseSensitive)
@@ -166,6 +201,11 @@ private:
         if (fault && fault(source, destination))
             return false;
         return sourceFile.copyTo(destination, nullptr);
+    }
+
+    void handled(const QString &source)
+    {
+        m_request.handledFiles.append(comparable(source.mid(m_sourceRoot.size())));
     }
 
     // Lets the window repaint now and then while the copy runs.
@@ -186,6 +226,8 @@ private:
     QRegularExpression m_mask;
     QSet<QString> m_listed;
     QString m_topDestination;
+    QString m_topCanonical;
+    QString m_sourceRoot = withSeparator(m_request.source);
     QSet<QString> m_ancestors;
     QElapsedTimer m_pump;
 };
@@ -202,6 +244,14 @@ QString keptLine(const QString &destinationFile, const QString &destinationVersi
     return QLatin1Char('"') + destinationFile + QStringLiteral("\" não atualizado -> Versão do arquivo atual (")
         + destinationVersion + QStringLiteral(") maior que versão do arquivo do pacote (") + sourceVersion
         + QLatin1Char(')');
+}
+
+QString uncomparableLine(const QString &destinationFile, const QString &destinationVersion,
+                         const QString &sourceVersion)
+{
+    return QLatin1Char('"') + destinationFile + QStringLiteral("\" não atualizado -> Versão do arquivo atual (")
+        + destinationVersion + QStringLiteral(") ou do arquivo do pacote (") + sourceVersion
+        + QStringLiteral(") grande demais para ser comparada");
 }
 
 bool matchesMask(const QString &fileName, const QString &mask)

@@ -25,7 +25,8 @@ struct FolderCopyRequest {
     QStringList fileList;          // the binaries list: paths beginning with "AppTivra"
 
     // Filled by the copy.
-    QStringList resultList;  // one line per file copied or kept
+    QStringList resultList;    // one line per file copied or kept
+    QStringList handledFiles;  // the same files, as paths below source with "/" separators
     QString errorText;       // why the copy failed
 };
 
@@ -37,6 +38,9 @@ bool CopyFolder(InstallerSession &session, FolderCopyRequest &request);
 // The result-list line of a copied file, and of a file kept because the one in place is newer.
 QString copiedLine(const QString &sourceVersion, const QString &destinationFile);
 QString keptLine(const QString &destinationFile, const QString &destinationVersion, const QString &sourceVersion);
+// The line of a file kept because one of the two versions is too large to be compared.
+QString uncomparableLine(const QString &destinationFile, const QString &destinationVersion,
+                         const QString &sourceVersion);
 
 // Whether a file name matches a mask by the Windows wildcard rules ("*.*" matches every name,
 // with or without a dot; matching ignores case).

@@ -55,17 +55,25 @@ bool hasArgument(int argc, char *argv[], const char *text)
 }
 
 // Hands the arguments (without the program name) to the switches and takes the lock of the
-// installer directory; false, after telling the person, when another installer holds it.
-bool startInstallerProcess(tivra::UserInterface &ui, tivra::InstanceLock &lock)
+// installer directory; after telling the person, the exit status when another installer holds it
+// or the folder cannot be written, else 0.
+int startInstallerProcess(tivra::UserInterface &ui, tivra::InstanceLock &lock)
 {
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     tivra::platform::setCommandLineArguments(arguments);
     const QString directory = tivra::platform::installerDirectory();
-    if (lock.acquire(directory))
-        return true;
-    ui.error(tivra::InstanceLock::refusalCaption(), tivra::InstanceLock::refusalText(directory));
-    return false;
+    switch (lock.take(directory)) {
+    case tivra::InstanceLock::Outcome::Acquired:
+        return 0;
+    case tivra::InstanceLock::Outcome::HeldByAnother:
+        ui.error(tivra::InstanceLock::refusalCaption(), tivra::InstanceLock::refusalText(directory));
+        return tivra::ExitRefused;
+    case tivra::InstanceLock::Outcome::FolderNotWritable:
+        break;
+    }
+    ui.error(tivra::InstanceLock::notWritableCaption(), tivra::InstanceLock::notWritableText(directory));
+    return tivra::ExitInstallerFolderNotWritable;
 }
 
 int runQuiet(int argc, char *argv[])
@@ -73,8 +81,8 @@ int runQuiet(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     tivra::UnattendedUserInterface ui;
     tivra::InstanceLock lock;
-    if (!startInstallerProcess(ui, lock))
-        return tivra::ExitRefused;
+    if (const int refused = startInstallerProcess(ui, lock))
+        return refused;
     tivra::Installer installer(ui);
     installer.FormCreate();
     installer.FormShow();
@@ -93,8 +101,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Instalador Tivra*"));
     tivra::gui::QtUserInterface ui;
     tivra::InstanceLock lock;
-    if (!startInstallerProcess(ui, lock))
-        return tivra::ExitRefused;
+    if (const int refused = startInstallerProcess(ui, lock))
+        return refused;
     const QStringList arguments = tivra::platform::commandLineArguments();
 
     tivra::Installer installer(ui);

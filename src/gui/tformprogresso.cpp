@@ -142,6 +142,14 @@ void TFormProgresso::show()
     QDialog::repaint();
 }
 
+void TFormProgresso::reject()
+{
+    // Hiding the dialog without cancelling would leave its work running with no way to show the
+    // dialog again.
+    if (BtCancelar->isVisibleTo(this))
+        BtCancelar->click();
+}
+
 void TFormProgresso::close()
 {
     m_animation->stop();

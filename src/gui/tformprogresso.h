@@ -34,6 +34,8 @@ public:
     void show() override;
     void close() override;
     void repaint() override;
+    // Esc does what the cancel button does when the dialog shows one, and nothing otherwise.
+    void reject() override;
 
     QLabel *LbStatus = nullptr;
     QProgressBar *BarraProgresso = nullptr;

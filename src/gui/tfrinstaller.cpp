@@ -452,7 +452,7 @@ void TfrInstaller::refresh()
     summary.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (m_mFinalizar->toPlainText() != summary)
         m_mFinalizar->setPlainText(summary);
-    m_mFinalizar->setFixedHeight(in.summaryPanelHeight + 100);
+    m_mFinalizar->setFixedHeight(in.summaryPanelHeight);
     m_scriptButtons->setVisible(in.scriptButtonsVisible);
     m_btTableSpaces->setVisible(in.tableSpacesButtonVisible);
 

@@ -3,7 +3,6 @@
 #include "core/logfiles.h"
 #include "core/session.h"
 #include "package/winzipaes.h"
-#include "platform/trash.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -500,7 +499,12 @@ bool removeWorkingFolder(const InstallerSession &session)
 {
     if (session.workingFolder.isEmpty())
         return false;
-    return platform::deleteFolderToTrash(session.workingFolder);
+    // The working folder holds the decrypted package: it is the installer's own temporary
+    // folder and is deleted for good, never kept in a trash that nothing empties.
+    QDir folder(session.workingFolder);
+    if (!folder.exists())
+        return true;
+    return folder.removeRecursively();
 }
 
 }  // namespace tivra

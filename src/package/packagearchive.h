@@ -92,7 +92,8 @@ QString packageFilePath(const InstallerSession &session);
 // mask into the package working folder. Throws PackageError.
 void extractPackage(const InstallerSession &session, const QString &mask);
 
-// Removes the package working folder with everything in it, to the trash. A missing folder
+// Deletes the package working folder with everything in it for good (it holds the decrypted
+// package, which must not linger in a trash). A missing folder
 // counts as removed. Never throws; returns whether the folder is gone.
 bool removeWorkingFolder(const InstallerSession &session);
 

@@ -4,6 +4,7 @@
 #include "core/packagesettings.h"
 #include "core/session.h"
 #include "package/packagearchive.h"
+#include "platform/fileversion.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
 
@@ -54,7 +55,34 @@ void logReadError(InstallerSession &session, const QString &message)
         true, QString(), ImageError, false);
 }
 
+// Why the settings just read cannot describe a package: a Config.ini that is missing, unreadable
+// as settings, or without a usable [Outros] VersaoPacote. Empty when they can.
+QString settingsProblem(const QString &configIniPath)
+{
+    const platform::ProfileFile ini(configIniPath);
+    if (!ini.existed())
+        return QStringLiteral("O pacote não contém o arquivo \"Config.ini\".");
+    const QString version = ini.readString(QStringLiteral("Outros"), QStringLiteral("VersaoPacote")).trimmed();
+    if (version.isEmpty())
+        return QStringLiteral("O arquivo \"Config.ini\" do pacote não informa a versão do pacote "
+                              "(seção [Outros], chave VersaoPacote).");
+    if (!packageVersionUsable(version))
+        return QStringLiteral("A versão do pacote \"") + version
+               + QStringLiteral("\" informada no arquivo \"Config.ini\" não é um número de versão válido.");
+    return {};
+}
+
 }  // namespace
+
+bool packageVersionUsable(const QString &version)
+{
+    // Digits and dots, with at least one digit, whose number fits the comparisons.
+    for (const QChar c : version) {
+        if (c != u'.' && (c < u'0' || c > u'9'))
+            return false;
+    }
+    return platform::versionDigitsFit(version, u".") && platform::versionDigitsNumber(version, u".") > 0;
+}
 
 QString decodePackageText(const QByteArray &bytes)
 {
@@ -92,8 +120,13 @@ void LoadIniConfig(InstallerSession &session)
     if (QFileInfo::exists(installedManual))
         QFile::remove(installedManual);
 
+    session.packageProblem.clear();
     if (!QFileInfo::exists(packageFilePath(session)))
         return;
+    // Nothing of an earlier package survives the reading of another.
+    session.package = PackageSettings{};
+    session.changeLog.clear();
+    session.manualButtonVisible = false;
 
     try {
         const auto inWork = [&session](const QString &name) { return joinPath(session.workingFolder, name); };
@@ -112,6 +145,9 @@ void LoadIniConfig(InstallerSession &session)
                 reader.extract(name, session.workingFolder);
         }
 
+        const QString problem = settingsProblem(inWork(kConfigIni));
+        if (!problem.isEmpty())
+            throw PackageError(problem);
         ReadPackageSettings(inWork(kConfigIni), session.package);
 
         session.package.scriptOracle.clear();
@@ -138,9 +174,17 @@ void LoadIniConfig(InstallerSession &session)
         if (QFileInfo::exists(inWork(kChangeLog)))
             session.changeLog = readMemberText(inWork(kChangeLog));
     } catch (const PackageError &error) {
+        session.packageProblem = error.message();
         logReadError(session, error.message());
     } catch (const std::exception &error) {
-        logReadError(session, QString::fromLocal8Bit(error.what()));
+        session.packageProblem = QString::fromLocal8Bit(error.what());
+        logReadError(session, session.packageProblem);
+    }
+    if (!session.packageProblem.isEmpty()) {
+        // The settings of a package that cannot be used must not drive anything.
+        session.package = PackageSettings{};
+        session.changeLog.clear();
+        session.manualButtonVisible = false;
     }
 }
 

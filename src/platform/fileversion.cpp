@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <limits>
+
 namespace tivra::platform {
 
 QString fileVersionText(const QString &path)
@@ -23,22 +25,44 @@ qint64 fileVersionNumber(const QString &versionText)
     return versionDigitsNumber(versionText, u".-");
 }
 
-qint64 versionDigitsNumber(const QString &versionText, QStringView separators)
+namespace {
+enum class Reading { Number, NotANumber, TooLarge };
+
+Reading readDigits(const QString &versionText, QStringView separators, qint64 &value)
 {
-    constexpr qint64 kLargest = 2147483647;
-    qint64 value = 0;
+    constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
+    value = 0;
     bool anyDigit = false;
     for (const QChar c : versionText) {
         if (separators.contains(c))
             continue;
         if (c < u'0' || c > u'9')
-            return 0;
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > kLargest)
-            return 0;
+            return Reading::NotANumber;
+        const int digit = c.unicode() - u'0';
+        if (value > (kLargest - digit) / 10)
+            return Reading::TooLarge;
+        value = value * 10 + digit;
         anyDigit = true;
     }
-    return anyDigit ? value : 0;
+    return anyDigit ? Reading::Number : Reading::NotANumber;
+}
+}  // namespace
+
+qint64 versionDigitsNumber(const QString &versionText, QStringView separators)
+{
+    qint64 value = 0;
+    return readDigits(versionText, separators, value) == Reading::Number ? value : 0;
+}
+
+bool versionDigitsFit(const QString &versionText, QStringView separators)
+{
+    qint64 value = 0;
+    return readDigits(versionText, separators, value) != Reading::TooLarge;
+}
+
+bool fileVersionFits(const QString &versionText)
+{
+    return versionDigitsFit(versionText, u".-");
 }
 
 }  // namespace tivra::platform

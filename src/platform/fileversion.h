@@ -19,10 +19,16 @@ QString fileVersionText(const QString &path);
 std::optional<PeFileVersion> fixedFileVersion(const QString &path);
 
 // Version number of a version text: every "." and "-" removed, read as a decimal integer;
-// 0 for non-numbers and for values beyond the signed 32-bit range.
+// 0 for non-numbers and for values beyond the signed 64-bit range.
 qint64 fileVersionNumber(const QString &versionText);
 
 // The same reading with the given separator characters removed (package versions drop only ".").
 qint64 versionDigitsNumber(const QString &versionText, QStringView separators);
+
+// Whether the digits of a version text fit the signed 64-bit range; a version that does not fit
+// cannot be compared and is never taken as older or newer than another. Non-numbers fit (they
+// read as 0, as they always have).
+bool versionDigitsFit(const QString &versionText, QStringView separators);
+bool fileVersionFits(const QString &versionText);
 
 }  // namespace tivra::platform

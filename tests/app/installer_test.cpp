@@ -1,9 +1,13 @@
 #include "app/installer.h"
+#include "app/singleinstance.h"
 #include "platform/system.h"
+#include "support/packagebuilder.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
 
 #include <QDir>
+#include <QFile>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace tivra;
@@ -135,6 +139,90 @@ TEST_F(InstallerTest, WithoutAPackageTheFirstPageRefusesToAdvance)
     ASSERT_EQ(ui.boxes().size(), 1u);
     EXPECT_EQ(ui.boxes()[0].box.caption, QStringLiteral("Arquivo não encontrado"));
     EXPECT_EQ(ui.boxes()[0].box.icon, UserInterface::Icon::Warning);
+}
+
+TEST_F(InstallerTest, APackageThatCannotBeUsedIsRefusedOnTheFirstPageSayingWhy)
+{
+    const QString pack = site.installerDirectory() + "Update.pack";
+    const auto writePack = [&](const QByteArray &bytes) {
+        QFile file(pack);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    };
+    struct Case {
+        const char *what;
+        std::function<void()> make;
+        QString expected;  // a piece of the box's text
+    };
+    const std::vector<Case> cases = {
+        {"garbage settings",
+         [&] { testsupport::PackageBuilder().config("\x01\x02 garbage \xff\xfe").writeUpdatePack(site.installerDirectory()); },
+         QStringLiteral("VersaoPacote")},
+        {"settings of another kind",
+         [&] { testsupport::PackageBuilder().config("[Geral]\nNome=Outro\n").writeUpdatePack(site.installerDirectory()); },
+         QStringLiteral("VersaoPacote")},
+        {"a version of 200 digits",
+         [&] {
+             testsupport::PackageBuilder()
+                 .config("[Outros]\nVersaoPacote=" + QString(200, u'9') + "\nExistScript=1\n")
+                 .writeUpdatePack(site.installerDirectory());
+         },
+         QStringLiteral("não é um número de versão válido")},
+        {"random bytes", [&] { writePack(QByteArray(4096, '\x5a')); }, QString()},
+        {"an empty file", [&] { writePack(QByteArray()); }, QString()},
+        {"a truncated archive",
+         [&] {
+             testsupport::PackageBuilder().config("[Outros]\nVersaoPacote=1.0.001\n").writeUpdatePack(site.installerDirectory());
+             QFile file(pack);
+             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+             ASSERT_TRUE(file.resize(file.size() / 2));
+         },
+         QString()},
+    };
+    for (const Case &c : cases) {
+        QFile::remove(pack);
+        c.make();
+        ui.clearBoxes();
+        installer.FormCreate();
+        EXPECT_FALSE(installer.session.packageProblem.isEmpty()) << c.what;
+        EXPECT_EQ(installer.session.package.versaoPacote, QStringLiteral("0.0.001")) << c.what;
+        ui.answerNext(UserInterface::Ok);
+        installer.NextPage();
+        EXPECT_EQ(installer.activePage, tsIntro) << c.what;
+        ASSERT_EQ(ui.boxes().size(), 1u) << c.what;
+        EXPECT_EQ(ui.boxes()[0].box.caption, QStringLiteral("Pacote inválido")) << c.what;
+        EXPECT_TRUE(ui.boxes()[0].box.text.contains(installer.session.packageProblem)) << c.what;
+        if (!c.expected.isEmpty()) {
+            EXPECT_TRUE(ui.boxes()[0].box.text.contains(c.expected)) << c.what << ": " << ui.boxes()[0].box.text.toStdString();
+        }
+    }
+    // A sound package afterwards is taken again.
+    testsupport::PackageBuilder().config("[Outros]\nVersaoPacote=1.0.001\n").writeUpdatePack(site.installerDirectory());
+    installer.FormCreate();
+    EXPECT_TRUE(installer.session.packageProblem.isEmpty());
+    EXPECT_EQ(installer.session.package.versaoPacote, QStringLiteral("1.0.001"));
+}
+
+TEST_F(InstallerTest, TheFolderLockTellsAHeldLockFromAFolderThatCannotBeWritten)
+{
+    InstanceLock first;
+    EXPECT_EQ(first.take(site.installerDirectory()), InstanceLock::Outcome::Acquired);
+    InstanceLock second;
+    EXPECT_EQ(second.take(site.installerDirectory()), InstanceLock::Outcome::HeldByAnother);
+    first.release();
+    EXPECT_EQ(second.take(site.installerDirectory()), InstanceLock::Outcome::Acquired);
+    // Where no lock file can be created, no other installer is to blame.
+    InstanceLock nowhere;
+    EXPECT_EQ(nowhere.take(site.root() + "/nao-existe/"), InstanceLock::Outcome::FolderNotWritable);
+    EXPECT_TRUE(InstanceLock::notWritableText("/x/").contains("permissão de escrita"));
+}
+
+TEST_F(InstallerTest, ConfigInicialForgetsAConfirmedTablespaceMapping)
+{
+    installer.FormCreate();
+    installer.session.tableSpacesConfirmed = true;
+    installer.btInstallNewPackClick();  // "Tela Inicial"
+    EXPECT_FALSE(installer.session.tableSpacesConfirmed);
 }
 
 TEST_F(InstallerTest, LogPageControlsFilterExpandAndBusyAnimation)

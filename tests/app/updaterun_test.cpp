@@ -181,32 +181,97 @@ TEST_F(UpdateRunTest, SwitchesSkipTheConclusionAndTheReport)
     EXPECT_TRUE(QFileInfo::exists(installer.lastLogbookFile));
 }
 
-TEST_F(UpdateRunTest, AnEscapingErrorEndsTheRunWithTheErrorBoxAndNoFiles)
+TEST_F(UpdateRunTest, AnEscapingErrorEndsTheRunInterruptedWithItsLogAndWithoutTheWorkingFolder)
 {
+    // The package is extracted, then a stage meets an error it does not handle itself.
     installer.stageList = [] {
-        return std::vector<UpdateStage>{{"x", [](InstallerSession &) -> bool {
-                                             throw std::runtime_error("Arquivo somente leitura");
-                                         },
-                                         false}};
+        auto stages = updateStages();
+        stages.resize(2);  // backup, extraction
+        stages.push_back({"05. Arquivo de Versões", [](InstallerSession &) -> bool {
+                              throw std::runtime_error("Arquivo somente leitura");
+                          },
+                          false});
+        return stages;
     };
+    ui.answerNext(UserInterface::Ok);
+    run();
+    ASSERT_FALSE(ui.boxes().empty());
+    EXPECT_EQ(ui.boxes().back().box.text, QStringLiteral("Arquivo somente leitura"));
+    EXPECT_EQ(ui.boxes().back().box.icon, UserInterface::Icon::Error);
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Interrupted);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Interrompido!"));
+    // The log and the logbook are written, and say what happened.
+    const QString log = logFileText("123_Log_E2.4.107_05032011_1407.txt");
+    EXPECT_TRUE(log.contains("Erro inesperado interrompeu a atualização. Mensagem: Arquivo somente leitura"));
+    EXPECT_TRUE(QFileInfo::exists(installer.lastLogbookFile));
+    // Nothing of the decrypted package stays behind, nor an empty backup folder.
+    EXPECT_FALSE(QFileInfo::exists(installer.session.workingFolder));
+    EXPECT_FALSE(QFileInfo::exists(installer.session.pathBackup));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, QStringLiteral("Processo de atualização interrompido!"));
+    EXPECT_TRUE(installer.btInstallNewPack.visible);
+}
+
+TEST_F(UpdateRunTest, ALogFolderThatCannotBeMadeEndsTheRunWithTheErrorBox)
+{
+    QFile blocker(site.root() + "/arquivo");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    installer.session.pathLog = site.root() + "/arquivo/Log";
     ui.answerNext(UserInterface::Ok);
     run();
     EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Aborted);
     ASSERT_FALSE(ui.boxes().empty());
-    EXPECT_EQ(ui.boxes().back().box.text, QStringLiteral("Arquivo somente leitura"));
     EXPECT_EQ(ui.boxes().back().box.icon, UserInterface::Icon::Error);
-    EXPECT_TRUE(QDir(installer.session.pathLog).isEmpty());
     EXPECT_TRUE(reports.empty());
-    EXPECT_FALSE(installer.btInstallNewPack.visible);
+    EXPECT_FALSE(QFileInfo::exists(installer.session.workingFolder));
 }
 
-TEST_F(UpdateRunTest, AnUnwritableLogFolderEndsTheRunLikeAnEscapingError)
+TEST_F(UpdateRunTest, ABackupFolderThatIsTheLogFolderKeepsTheLog)
 {
-    installer.session.pathLog = site.root() + "/missing/deeper";
-    ui.answerNext(UserInterface::Ok);
+    // The backup is skipped (the default) and the same empty folder serves both.
+    installer.session.pathBackup = installer.session.pathLog;
     run();
-    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Aborted);
-    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    EXPECT_TRUE(QFileInfo::exists(installer.lastLogFile));
+    EXPECT_TRUE(QFileInfo::exists(installer.lastLogbookFile));
+    // The log folder lying inside the backup folder is kept as well.
+    installer.session.pathLog = installer.session.pathBackup + "/Logs";
+    QDir().mkpath(installer.session.pathLog);
+    QDir(installer.session.pathBackup).removeRecursively();
+    QDir().mkpath(installer.session.pathLog);
+    installer.session.status.clearRows();
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    EXPECT_TRUE(QFileInfo::exists(installer.lastLogFile));
+}
+
+TEST_F(UpdateRunTest, TheWorkingFolderIsDeletedNotTrashed)
+{
+    run();
+    EXPECT_FALSE(QFileInfo::exists(installer.session.workingFolder));
+    const QDir trash(site.root() + "/xdg/Trash/files");
+    EXPECT_TRUE(!trash.exists() || trash.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+        << trash.entryList().join(',').toStdString();
+}
+
+TEST_F(UpdateRunTest, UnattendedRunsCountADatabaseThatDidNotOpen)
+{
+    installer.cdsDbs.append({{"ALIAS", "TIVRA_PROD"}, {"DESCRICAO", "Produção"}, {"LOGIN", "u"}, {"PASSWORD", "p"},
+                             {"IMAGE", int(ImageError)}, {"VENDOR", "ORACLE"}});
+    installer.session.validationFailures.insert("TIVRA_PROD", "ORA-12154: TNS:could not resolve");
+    const QString line =
+        QStringLiteral("Banco \"TIVRA_PROD\" não foi atualizado: a conexão falhou. Mensagem: ORA-12154: TNS:could not resolve");
+    EXPECT_EQ(installer.unvalidatedDatabases(), QStringList{line});
+    // A person sees the red mark and decides: the run itself is unchanged.
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    // Nobody sees it in an unattended run: it is a failure of the run.
+    installer.unattended = true;
+    installer.session.status.clearRows();
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::CompletedWithFailures);
+    EXPECT_TRUE(gridTexts().contains(line));
 }
 
 TEST_F(UpdateRunTest, DarnuModeGoesOnToTheNextPackageAfterAFlawlessRun)

@@ -18,6 +18,26 @@ TEST(LogFiles, NamesCarryCustomerLetterVersionAndMinute)
     EXPECT_EQ(logbookFileName("2.4.107", moment), QStringLiteral("ManualBordo_v2.4.107_05032011_1407.txt"));
 }
 
+TEST(LogFiles, TextsFromOutsideAreMadeSafeForFileNames)
+{
+    const QDateTime moment(QDate(2011, 3, 5), QTime(14, 7, 59));
+    // A customer code read from a database cannot lead the log anywhere else.
+    const QString escaped = logFileName("../../Sistema/X", kResultCompleted, "2.4.107", moment);
+    EXPECT_FALSE(escaped.contains('/') || escaped.contains('\\') || escaped.contains("..")) << escaped.toStdString();
+    EXPECT_EQ(logFileName("12/34", kResultCompleted, "1.0", moment), QStringLiteral("12_34_Log_O1.0_05032011_1407.txt"));
+    EXPECT_EQ(safeFileNamePart(QStringLiteral("a:b*c?d\"e<f>g|h\\i\tj")), QStringLiteral("a_b_c_d_e_f_g_h_i_j"));
+    EXPECT_EQ(safeFileNamePart(QStringLiteral("CON")), QStringLiteral("_CON"));
+    EXPECT_EQ(safeFileNamePart(QStringLiteral("com1.txt")), QStringLiteral("_com1.txt"));
+    EXPECT_EQ(safeFileNamePart(QStringLiteral("COMPANY")), QStringLiteral("COMPANY"));
+    EXPECT_EQ(safeFileNamePart(QStringLiteral("fim. ")), QStringLiteral("fim"));
+    EXPECT_EQ(safeFileNamePart(QStringLiteral("2.4.107")), QStringLiteral("2.4.107"));  // ordinary texts stay
+    EXPECT_EQ(safeFileNamePart(QStringLiteral("Instituição São José")), QStringLiteral("Instituição São José"));
+    // A long version cannot push the name past what file systems take.
+    const QString longVersion = logbookFileName(QString(300, u'9'), moment);
+    EXPECT_LE(longVersion.size(), 120);
+    EXPECT_TRUE(longVersion.startsWith(QStringLiteral("ManualBordo_v") + QString(kMaxFileNamePart, u'9') + '_'));
+}
+
 TEST(LogFiles, SavedInWindows1252WithCrLfAndReplacingAnOlderFile)
 {
     QTemporaryDir dir;

@@ -151,6 +151,47 @@ TEST_F(FolderCopyTest, DestinationInsideTheSourceIsNeverCopiedIntoItself)
     }
 }
 
+TEST_F(FolderCopyTest, DestinationInsideTheSourceUnderAnotherSpellingIsRecognised)
+{
+    site.writeFile(QStringLiteral("Origem/AppTivra/A.dll"), "a");
+    QDir().mkpath(src(QStringLiteral("Backup")));
+    // The same folder reached through a link: the spelled paths differ, the resolved ones do not.
+    ASSERT_TRUE(QFile::link(root(QStringLiteral("Origem/AppTivra")), root(QStringLiteral("Atalho"))));
+    request = FolderCopyRequest();
+    request.source = root(QStringLiteral("Origem/AppTivra"));
+    request.destination = root(QStringLiteral("Atalho/Backup/Antes"));
+    ASSERT_TRUE(CopyFolder(session, request)) << request.errorText.toStdString();
+    EXPECT_EQ(readAll(src(QStringLiteral("Backup/Antes/A.dll"))), QByteArray("a"));
+    // The walk creates the folder it passes (one level), but never copies into itself again.
+    EXPECT_FALSE(QFileInfo::exists(src(QStringLiteral("Backup/Antes/Backup/Antes"))));
+    EXPECT_EQ(request.resultList.size(), 1);
+}
+
+TEST_F(FolderCopyTest, VersionsBeyondThirtyTwoBitsStillCompare)
+{
+    // 2.4.10700.12345 reads 241070012345: newer than 2.4.9999.0 (2499990), never replaced by it.
+    writeVersionedFile(src(QStringLiteral("Grande.dll")), 2, 4, 9999, 0);
+    writeVersionedFile(dst(QStringLiteral("Grande.dll")), 2, 4, 10700, 12345);
+    // 65535.65535.65535.65535 has twenty digits, beyond any 64-bit number: it cannot be compared,
+    // so the file in place stays, and a line says why.
+    writeVersionedFile(src(QStringLiteral("Enorme.dll")), 1, 0, 0, 0);
+    writeVersionedFile(dst(QStringLiteral("Enorme.dll")), 65535, 65535, 65535, 65535);
+    // A package file of such a version does not replace either; a new file is still copied.
+    writeVersionedFile(src(QStringLiteral("DoPacote.dll")), 65535, 65535, 65535, 65535);
+    writeVersionedFile(dst(QStringLiteral("DoPacote.dll")), 1, 0, 0, 0);
+    writeVersionedFile(src(QStringLiteral("Novo.dll")), 65535, 65535, 65535, 65535);
+    ASSERT_TRUE(copy()) << request.errorText.toStdString();
+    EXPECT_TRUE(request.resultList.contains(
+        keptLine(dst(QStringLiteral("Grande.dll")), QStringLiteral("2.4.10700.12345"), QStringLiteral("2.4.9999.0"))));
+    EXPECT_TRUE(request.resultList.contains(uncomparableLine(
+        dst(QStringLiteral("Enorme.dll")), QStringLiteral("65535.65535.65535.65535"), QStringLiteral("1.0.0.0"))));
+    EXPECT_EQ(platform::fileVersionText(dst(QStringLiteral("Enorme.dll"))), QStringLiteral("65535.65535.65535.65535"));
+    EXPECT_EQ(platform::fileVersionText(dst(QStringLiteral("DoPacote.dll"))), QStringLiteral("1.0.0.0"));
+    EXPECT_EQ(platform::fileVersionText(dst(QStringLiteral("Novo.dll"))), QStringLiteral("65535.65535.65535.65535"));
+    EXPECT_EQ(platform::fileVersionText(dst(QStringLiteral("Grande.dll"))), QStringLiteral("2.4.10700.12345"));
+    EXPECT_EQ(request.handledFiles.size(), 4);
+}
+
 TEST_F(FolderCopyTest, FolderLinkedIntoItselfIsCopiedOnce)
 {
     site.writeFile(QStringLiteral("Origem/AppTivra/Sub/A.dll"), "a");

@@ -2,6 +2,7 @@
 
 #include "deploy/backup.h"
 #include "deploy/binarycopy.h"
+#include "deploy/filechecks.h"
 #include "deploy/stageerror.h"
 #include "deploy/versoesini.h"
 #include "platform/fileversion.h"
@@ -174,6 +175,47 @@ TEST_F(CopyBinaryTest, FileTheListDoesNotNameFailsOnTheCount)
     EXPECT_EQ(session.logbook.filter(QStringLiteral("- (")).size(), 2);
 }
 
+TEST_F(CopyBinaryTest, ACountMismatchNamesTheFilesTheListAndThePackageDoNotShare)
+{
+    writeVersionedFile(pkg(QStringLiteral("Producao/Bin/Extra.dll")), 1, 0, 0, 0);
+    session.package.binaryToCopy.append(QStringLiteral("AppTivra\\Producao\\Bin\\Sumiu.dll"));
+    session.package.binaryToCopy.append(QStringLiteral("AppTivra\\Producao\\Bin\\Falta.dll"));
+    EXPECT_FALSE(CopyBinary(session));
+    const QStringList lines = log();
+    const qsizetype at = lines.indexOf(countFailureLog);
+    ASSERT_GE(at, 0);
+    // The row after the count's text names both sides of the difference.
+    EXPECT_EQ(lines.at(at + 1), QStringLiteral("     Arquivos listados em [BinaryToCopy] e ausentes do pacote: "
+                                               "AppTivra\\Producao\\Bin\\Sumiu.dll, AppTivra\\Producao\\Bin\\Falta.dll; arquivos presentes no pacote e "
+                                               "ausentes de [BinaryToCopy]: AppTivra/Producao/Bin/Extra.dll."));
+}
+
+TEST_F(CopyBinaryTest, EntriesLeadingOutsideTheApplicationAreRefusedBeforeAnyCopy)
+{
+    const QString canary = root(QStringLiteral("canary.txt"));
+    QFile file(canary);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("outside");
+    file.close();
+    testsupport::setReadOnly(canary, true);  // would count as in use if the in-use test opened it
+    for (const QString &entry : {QStringLiteral("..\\..\\canary.txt"), QStringLiteral("AppTivra/../../canary.txt"),
+                                 QStringLiteral("/etc/passwd"), QStringLiteral("C:\\Windows\\x.dll")}) {
+        session.status.clearRows();
+        session.package.binaryToCopy = {QStringLiteral("AppTivra\\Producao\\Bin\\App.dll"), entry};
+        EXPECT_FALSE(CopyBinary(session)) << entry.toStdString();
+        const QStringList grid = rows();
+        ASSERT_EQ(grid.size(), 2);
+        EXPECT_TRUE(grid.at(1).contains(entry)) << grid.at(1).toStdString();
+        EXPECT_TRUE(grid.at(1).startsWith(QStringLiteral("2|"))) << grid.at(1).toStdString();
+        EXPECT_FALSE(QFileInfo::exists(app(QStringLiteral("Producao/Bin/Clients/Cli.exe"))));
+    }
+    EXPECT_FALSE(binaryEntryConfined(QStringLiteral(" .. ")));
+    EXPECT_TRUE(binaryEntryConfined(QStringLiteral("AppTivra\\Producao\\Bin\\a..b.dll")));
+    // The in-use test never opens such an entry.
+    session.package.binaryToCopy = {QStringLiteral("..\\..\\canary.txt")};
+    EXPECT_FALSE(CheckArquivosEmUso(session, site.appDirectory(), true));
+}
+
 TEST_F(CopyBinaryTest, FileInUseStopsTheStageBeforeCopying)
 {
     testsupport::setReadOnly(app(QStringLiteral("Producao/Bin/App.dll")), true);
@@ -309,6 +351,16 @@ TEST_F(VersoesIniTest, SkippedWithoutBinariesOrWithoutTheFile)
                            row(3, kVersionsStage, QStringLiteral("Atualização do arquivo \"Versoes.ini\" ignorada. "
                                                                  "Arquivo não encontrado no diretório \"")
                                                       + site.appDirectory() + QStringLiteral("\"."))}));
+}
+
+TEST_F(VersoesIniTest, TheChecksSeeAReadOnlyVersionsFileWhateverTheRights)
+{
+    site.writeVersoesIni("[Componentes]\r\n");
+    EXPECT_TRUE(versionsFileWritable(iniPath()));
+    // Root could still open it for writing: the attribute decides.
+    testsupport::setReadOnly(iniPath(), true);
+    EXPECT_FALSE(versionsFileWritable(iniPath()));
+    EXPECT_FALSE(versionsFileWritable(root(QStringLiteral("nao-existe.ini"))));
 }
 
 TEST_F(VersoesIniTest, WriteProtectedFileEndsTheRun)

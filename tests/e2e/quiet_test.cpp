@@ -9,7 +9,12 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <QThread>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tivra;
 
@@ -206,4 +211,93 @@ TEST_F(QuietRun, TheDemoPackageRunsItsScriptsOnceAndASecondRunSkipsThem)
     EXPECT_TRUE(log.contains("Scripts de Banco já atualizado no banco \"TIVRA_PROD\" com a mesma versão."))
         << log.toStdString();
     EXPECT_FALSE(log.contains("Executando 4 instruções"));
+}
+
+TEST_F(QuietRun, ARunWithAFailedStatementExitsWithStatus1AndThePartialVerdict)
+{
+    addDatabases();
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=1.0.002\nExistScript=1\n")
+        .add("ScriptsOracle.sql", "CREATE TABLE QUIET_OK (ID INTEGER);\r\nCOMANDO INVALIDO;\r\n")
+        .add("ScriptsDB2.sql", "CREATE TABLE QUIET_OK (ID INTEGER);\r\n")
+        .writeUpdatePack(site.installerDirectory());
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 1) << err.toStdString() << out.toStdString();
+    EXPECT_TRUE(out.contains("Processo de Atualização Parcialmente Concluído!")) << out.toStdString();
+    EXPECT_FALSE(logText("*_Log_P1.0.002_*.txt").isEmpty());
+}
+
+TEST_F(QuietRun, ADatabaseThatCannotBeOpenedFailsTheUnattendedRun)
+{
+    addDatabases();
+    // The credentials are there, the database is not.
+    ASSERT_TRUE(QFile::remove(site.installerDirectory() + "Databases/TIVRA_HML.db"));
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=1.0.002\nExistScript=1\n")
+        .add("ScriptsOracle.sql", "CREATE TABLE QUIET_OK (ID INTEGER);\r\n")
+        .add("ScriptsDB2.sql", "CREATE TABLE QUIET_OK (ID INTEGER);\r\n")
+        .writeUpdatePack(site.installerDirectory());
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 1) << err.toStdString() << out.toStdString();
+    EXPECT_TRUE(err.contains("Banco \"TIVRA_HML\" não foi atualizado: a conexão falhou. Mensagem: ")) << err.toStdString();
+    EXPECT_FALSE(out.contains("Todos os procedimentos foram executados com sucesso!")) << out.toStdString();
+    const QString log = logText("*_Log_P1.0.002_*.txt");
+    EXPECT_TRUE(log.contains("Banco \"TIVRA_HML\" não foi atualizado")) << log.toStdString();
+}
+
+TEST_F(QuietRun, ARefusedCheckIsNamedOnStandardErrorAndLogged)
+{
+    addDatabases();
+    const QString versions = site.appDirectory() + "/Executaveis/Versoes.ini";
+    QFile::setPermissions(versions, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QDir().mkpath(site.root() + "/pkg/AppTivra/Producao/Bin");
+    ASSERT_TRUE(testsupport::writePeFile(site.root() + "/pkg/AppTivra/Producao/Bin/App.dll", testsupport::PeVersion{1, 0, 0, 0}));
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=1.0.002\nExistBin=1\n[BinaryToCopy]\nAppTivra\\Producao\\Bin\\App.dll\n")
+        .addFolder(site.root() + "/pkg")
+        .writeUpdatePack(site.installerDirectory());
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 3) << err.toStdString() << out.toStdString();
+    EXPECT_TRUE(err.contains("Reprovado: Permissão de Escrita - " + versions + ": Sem Permissão")) << err.toStdString();
+    // What was done so far is in a log file.
+    const QString log = logText("*_Log_E1.0.002_*.txt");
+    EXPECT_TRUE(log.contains("Versoes.ini")) << log.toStdString();
+    EXPECT_TRUE(out.contains("Log: ")) << out.toStdString();
+    QFile::setPermissions(versions, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+TEST_F(QuietRun, TheFolderLockIsHeldWhileTheRunGoesOn)
+{
+    addDatabases();
+    // The COM+ catalog stand-in is a pipe: the first installer's run stops at stage 03 reading it,
+    // after the package was extracted, until the test lets it go.
+    const QString catalog = site.installerDirectory() + "COMPlusCatalog.ini";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(catalog).constData(), 0600), 0);
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=1.0.002\n[Componentes]\nTivraCadastro=Cadastro.dll\n")
+        .writeUpdatePack(site.installerDirectory());
+    QProcess first;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", site.root() + "/xdg");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    first.setProcessEnvironment(env);
+    first.setWorkingDirectory(site.installerDirectory());
+    first.start(site.installerDirectory() + "tivra-installer", {"/quiet", "/noupdate", "/nosendlog"});
+    ASSERT_TRUE(first.waitForStarted());
+    // A writer can open the pipe only once the installer has opened it for reading.
+    int writer = -1;
+    for (int attempt = 0; attempt < 1200 && writer < 0; ++attempt) {
+        writer = ::open(QFile::encodeName(catalog).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer < 0)
+            QThread::msleep(50);
+    }
+    ASSERT_GE(writer, 0) << "the first installer never reached stage 03";
+    EXPECT_TRUE(QFileInfo::exists(site.installerDirectory() + "tmp/Config.ini"));
+
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 3);
+    EXPECT_TRUE(err.contains("Instalador em execução: Já existe um instalador em execução")) << err.toStdString();
+    // The second one changed nothing: the first one's working folder is whole.
+    EXPECT_TRUE(QFileInfo::exists(site.installerDirectory() + "tmp/Config.ini"));
+
+    ::close(writer);
+    first.kill();
+    first.waitForFinished(10000);
 }

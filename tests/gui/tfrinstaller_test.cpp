@@ -1,6 +1,7 @@
 // The main window driven offscreen: what the user sees on the first page and on the log page,
 // the closing question, and screenshots of both pages for a person to look at.
 #include "gui/groupedgrid.h"
+#include "gui/tformprogresso.h"
 #include "gui/textviewer.h"
 #include "gui/tfrinstaller.h"
 #include "platform/system.h"
@@ -164,6 +165,36 @@ private Q_SLOTS:
             QVERIFY(inkShare(window->grab().toImage()) > 0.01);
             saveShot(*window, QString::fromLatin1(names[page]));
         }
+    }
+
+    void summaryTextBoxHeightFollowsTheScriptButtons()
+    {
+        installer->session.pathAppTivra = site->appDirectory();
+        installer->PreviewPage(tsFinalizar);
+        auto *summary = window->findChild<QPlainTextEdit *>(QStringLiteral("mFinalizar"));
+        QVERIFY(summary);
+        QCOMPARE(summary->height(), 240);
+        installer->session.package.scriptOracle = {QStringLiteral("SELECT 1 FROM DUAL")};
+        installer->PreviewPage(tsFinalizar);
+        QCOMPARE(summary->height(), 210);
+    }
+
+    void escapeCancelsTheProgressDialogOrDoesNothing()
+    {
+        gui::TFormProgresso dialog;
+        int cancels = 0;
+        dialog.onCancel = [&cancels] { ++cancels; };
+        // Without a cancel button Esc must not hide the dialog: it could not be shown again.
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(cancels, 0);
+        // With one, Esc is the cancel button.
+        dialog.setCancelVisible(true);
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(cancels, 1);
     }
 
     void scriptWindowCannotBeCopiedFrom()

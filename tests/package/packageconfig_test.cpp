@@ -95,11 +95,12 @@ TEST_F(LoadIniConfigTest, SecondPackageReplacesEverything)
 {
     load(fullPackage());
     LoadIniConfig(m_session);  // the working folder now holds the first package's members
-    load(PackageBuilder().config(u"[Outros]\nExistBin=S\n"_s).add(u"ScriptsDB2.sql"_s, "NOVO"));
+    load(PackageBuilder().config(u"[Outros]\nVersaoPacote=1.0.000\nExistBin=S\n"_s).add(u"ScriptsDB2.sql"_s, "NOVO"));
 
     const PackageSettings &p = m_session.package;
     const PackageSettings defaults;
-    EXPECT_EQ(p.versaoPacote, u"0.0.001"_s);
+    EXPECT_TRUE(m_session.packageProblem.isEmpty());
+    EXPECT_EQ(p.versaoPacote, u"1.0.000"_s);
     EXPECT_EQ(p.versaoRequerida, defaults.versaoRequerida);
     EXPECT_EQ(p.sqlDelimiter, u";"_s);
     EXPECT_FALSE(p.ignorarVersao || p.packCorrecao || p.existBin || p.existScript || p.existCatalogo || p.existMsg ||
@@ -147,7 +148,7 @@ TEST_F(LoadIniConfigTest, WithoutPackageNothingChangesAndNothingIsLogged)
     EXPECT_FALSE(QFileInfo::exists(installed(u"Manual.pdf"_s)));
 }
 
-TEST_F(LoadIniConfigTest, DamagedPackageIsLoggedAndKeepsEarlierValues)
+TEST_F(LoadIniConfigTest, DamagedPackageIsLoggedNamedAndLeavesNoEarlierValues)
 {
     load(fullPackage());
     writeBytes(installed(u"Update.pack"_s), "danificado");
@@ -157,7 +158,12 @@ TEST_F(LoadIniConfigTest, DamagedPackageIsLoggedAndKeepsEarlierValues)
         QStringLiteral("- Erro durante a leitura do arquivo \"Config.Ini\" no pacote de atualização. Mensagem: Não foi "
                        "possível abrir o pacote")));
     EXPECT_TRUE(m_session.status.rows().empty());
-    EXPECT_EQ(m_session.package.versaoPacote, u"2.3.004"_s);
+    // The first page refuses it with this text; what the earlier package said is gone.
+    EXPECT_TRUE(m_session.packageProblem.startsWith(u"Não foi possível abrir o pacote"_s))
+        << m_session.packageProblem.toStdString();
+    EXPECT_EQ(m_session.package.versaoPacote, u"0.0.001"_s);
+    EXPECT_TRUE(m_session.package.scriptOracle.isEmpty());
+    EXPECT_TRUE(m_session.changeLog.isEmpty());
 
     m_session.status.clearLogText();
     load(fullPackage().password(u"outrasenha"_s));
@@ -171,8 +177,15 @@ TEST_F(LoadIniConfigTest, IgnoresLeftoversOfTheWorkingFolder)
     writeBytes(m_session.workingFolder + u"/Config.ini"_s, "[Outros]\r\nVersaoPacote=9.9.999\r\n");
     writeBytes(m_session.workingFolder + u"/ChangeLog"_s, "antigo");
     writeBytes(m_session.workingFolder + u"/Manual.pdf"_s, "antigo");
+    // A package without its own Config.ini is refused, never read with the leftover one.
     load(PackageBuilder().add(u"ChangeLog"_s, "\xEF\xBB\xBFUTF-8: ação"));
     EXPECT_EQ(m_session.package.versaoPacote, u"0.0.001"_s);
+    EXPECT_EQ(m_session.packageProblem, u"O pacote não contém o arquivo \"Config.ini\"."_s);
+
+    writeBytes(m_session.workingFolder + u"/ChangeLog"_s, "antigo");
+    writeBytes(m_session.workingFolder + u"/Manual.pdf"_s, "antigo");
+    load(PackageBuilder().config(u"[Outros]\nVersaoPacote=1.0.000\n"_s).add(u"ChangeLog"_s, "\xEF\xBB\xBFUTF-8: ação"));
+    EXPECT_EQ(m_session.package.versaoPacote, u"1.0.000"_s);
     EXPECT_EQ(m_session.changeLog, u"UTF-8: ação"_s);
     EXPECT_FALSE(m_session.manualButtonVisible);
 }

@@ -22,7 +22,10 @@ TEST(FileVersionNumber, RemovesDotsAndDashesAndReadsADecimalNumber)
         {"2.4.107.0", 241070},
         {"2011-03-05", 20110305},
         {"2147483647", 2147483647},
-        {"2147.483.648", 0},  // beyond the signed 32-bit range
+        {"2147.483.648", 2147483648},
+        {"2.4.10700.12345", 241070012345},  // beyond 32 bits: read whole, never as 0
+        {"9223372036854775807", 9223372036854775807},
+        {"9223372036854775808", 0},  // beyond the signed 64-bit range
         {"99999999999999999999999", 0},
         {"-5", 5},
         {"", 0},
@@ -34,6 +37,11 @@ TEST(FileVersionNumber, RemovesDotsAndDashesAndReadsADecimalNumber)
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(fileVersionNumber(QString::fromLatin1(text)), expected) << text;
     EXPECT_EQ(fileVersionNumber(QString::fromUtf8("１.２")), 0);  // digits of other scripts are no digits
+    // Only a number too large is a version that does not fit; other non-numbers read 0 as before.
+    EXPECT_TRUE(fileVersionFits(QStringLiteral("9223372036854775807")));
+    EXPECT_FALSE(fileVersionFits(QStringLiteral("65535.65535.65535.65535")));
+    EXPECT_TRUE(fileVersionFits(QStringLiteral("abc")));
+    EXPECT_FALSE(versionDigitsFit(QString(200, u'9'), u"."));
 }
 
 TEST(FileVersionText, GivesTheFixedVersionWhateverTheExtension)

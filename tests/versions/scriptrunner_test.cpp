@@ -165,6 +165,21 @@ TEST_P(ScriptRunner, BadScripts)
     EXPECT_EQ(site.count(entry, QStringLiteral("T1 WHERE NOME = 'Descrição'")), 2);
 }
 
+// A vendor script that only says there is nothing to do for that vendor is the no-instructions
+// case, with or without delimiters inside its comments; a quoted "--" is content.
+TEST_P(ScriptRunner, ScriptsOfCommentsOnlyHaveNoInstructions)
+{
+    const int entry = database(QStringLiteral("BASE"));
+    script("-- Nada a executar para este banco.\r\n/* Pacote sem alterações;\r\n   de estrutura */\r\n  -- fim;\r\n");
+    AtualizaScripts(site.session);
+    EXPECT_EQ(rows().last(), QStringLiteral("3|Não existem instruções para execução no banco \"BASE\"."));
+    EXPECT_EQ(site.versions(entry, kVsPackBanco), QStringList{"1.0.000=2"});
+    EXPECT_FALSE(hasExecutableContent(QStringLiteral("  -- a\r\n/* b */ /* c")));
+    EXPECT_TRUE(hasExecutableContent(QStringLiteral("-- a\r\nSELECT '--' FROM X")));
+    EXPECT_TRUE(hasExecutableContent(QStringLiteral("/* a */ DROP TABLE X")));
+    EXPECT_TRUE(hasExecutableContent(QStringLiteral("- 1")));
+}
+
 TEST_P(ScriptRunner, TablespacesMappedPerDatabase)
 {
     const int a = site.addDatabase(QStringLiteral("A"), vendor(), {QStringLiteral("DADOS_A")});

@@ -12,7 +12,8 @@ TEST(VersionNumber, DotsRemovedNonNumbersZero)
     EXPECT_EQ(versionNumber(QStringLiteral("1.2.003")), 12003);
     EXPECT_EQ(versionNumber(QStringLiteral("1.10.0")), 1100);  // the width of the parts is ignored
     EXPECT_EQ(versionNumber(QStringLiteral("1.9.00")), 1900);
-    for (const char *bad : {"0.0.000", "1.0-1", "v1.0", "", "99999.99999"})
+    EXPECT_EQ(versionNumber(QStringLiteral("99999.99999")), 9999999999);  // 64-bit numbers
+    for (const char *bad : {"0.0.000", "1.0-1", "v1.0", "", "99999.99999.99999.99999"})
         EXPECT_EQ(versionNumber(QString::fromLatin1(bad)), 0) << bad;
     EXPECT_TRUE(maxStatusPackQuery(QStringLiteral("DB2"), kVsPackMsg).contains(QStringLiteral("SELECT ROW_NUMBER() OVER() AS ID_RN")));
     EXPECT_TRUE(maxStatusPackQuery(QStringLiteral("oracle"), kVsPackMsg).isEmpty());  // driver names compared exactly

@@ -84,7 +84,11 @@ bool Emulation::open(const QString &folder, const ConnectRequest &request, QStri
     // The file of the alias; on a file system that tells case, another spelling of the alias is
     // accepted as Windows would.
     QString path = QDir(folder).filePath(request.alias + QStringLiteral(".db"));
-    if (request.alias.trimmed().isEmpty())
+    // The alias comes from the registry and the versions file: it names a file of the folder and
+    // never leads anywhere else.
+    const bool leavesFolder = request.alias.contains(QLatin1Char('/')) || request.alias.contains(QLatin1Char('\\'))
+                              || request.alias.contains(QLatin1Char(':')) || request.alias.trimmed().startsWith(QLatin1Char('.'));
+    if (request.alias.trimmed().isEmpty() || leavesFolder)
         return fail({ErrKind::DatabaseNotFound, request.alias, path, {}});
     if (!QFileInfo(path).isFile()) {
         const QStringList files = QDir(folder).entryList({QStringLiteral("*.db"), QStringLiteral("*.DB")}, QDir::Files);
