@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libqt6svg6
-  libzip-dev libxml2-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev sqlite3
+  libzip-dev libxml2-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev sqlite3 libcpp-httplib-dev
   unixodbc unixodbc-dev libsqliteodbc
   googletest libgtest-dev libgmock-dev
   p7zip-full zip unzip python3 python3-pefile

@@ -182,7 +182,7 @@ void Installer::ConfigInicial()
 void Installer::SetTitulo()
 {
     if (ownVersionText.isEmpty())
-        ownVersionText = platform::fileVersionText(platform::executablePath());
+        ownVersionText = platform::installerVersionText();
     caption = QStringLiteral("Instalador Tivra* v") + ownVersionText;
     if (!session.package.versaoPacote.isEmpty())
         caption += QStringLiteral(" - Pacote [") + session.package.versaoPacote + QLatin1Char(']');

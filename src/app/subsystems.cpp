@@ -9,6 +9,7 @@
 #include "db/versionchecks.h"
 #include "deploy/complus.h"
 #include "deploy/filechecks.h"
+#include "remote/finalreport.h"
 
 namespace tivra::subsystems {
 
@@ -89,6 +90,9 @@ void readCatalogIndex(InstallerSession &) {}
 
 void sendStructureModels(InstallerSession &) {}
 
-void sendFinalReport(InstallerSession &, const QString &, const QString &, int) {}
+void sendFinalReport(InstallerSession &session, const QString &logFile, const QString &message, int failures)
+{
+    remote::EnviaLogFinal(session, logFile, message, failures, remote::reportOptions(session));
+}
 
 }  // namespace tivra::subsystems

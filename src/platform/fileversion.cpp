@@ -1,5 +1,7 @@
 #include "platform/fileversion.h"
 
+#include "platform/system.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 
@@ -23,6 +25,28 @@ QString fileVersionText(const QString &path)
 qint64 fileVersionNumber(const QString &versionText)
 {
     return versionDigitsNumber(versionText, u".-");
+}
+
+QString compiledVersionText()
+{
+#ifdef TIVRA_VERSION_TEXT
+    return QStringLiteral(TIVRA_VERSION_TEXT);
+#else
+    return {};
+#endif
+}
+
+QString installerVersionText()
+{
+    const QString executable = executablePath();
+    if (const auto version = fixedFileVersion(executable)) {
+        const auto &v = *version;
+        return QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]);
+    }
+    const QString compiled = compiledVersionText();
+    if (!compiled.isEmpty())
+        return compiled;
+    return fileVersionText(executable);
 }
 
 namespace {

@@ -18,6 +18,13 @@ QString fileVersionText(const QString &path);
 // PE reader elsewhere, whatever the file's extension), or nothing.
 std::optional<PeFileVersion> fixedFileVersion(const QString &path);
 
+// The version text of the running installer: the fixed file version of its executable where it
+// has a version resource (Windows); else the version compiled into the program (the project's
+// version, as Linux executables carry no version resource); else the executable's file date.
+QString installerVersionText();
+// The version compiled into the program ("1.0.0.0"); empty when the build did not set one.
+QString compiledVersionText();
+
 // Version number of a version text: every "." and "-" removed, read as a decimal integer;
 // 0 for non-numbers and for values beyond the signed 64-bit range.
 qint64 fileVersionNumber(const QString &versionText);
