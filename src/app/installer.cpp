@@ -159,7 +159,9 @@ void Installer::ConfigInicial()
     session.pathAppTivra.clear();
     session.pathBackup.clear();
     session.pathLog.clear();
-    session.ignoreBackup = true;
+    // The backup box starts checked ("Ignorar Etapa de Backup"); "/backup" starts it cleared, so
+    // that an unattended run, which takes every default, backs up the files it replaces.
+    session.ignoreBackup = !platform::ExistParametro(QStringLiteral("/backup"));
     // 9. Package settings.
     LoadIniConfig(session);
     btManual.visible = session.manualButtonVisible;

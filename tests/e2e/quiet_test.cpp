@@ -301,3 +301,33 @@ TEST_F(QuietRun, TheFolderLockIsHeldWhileTheRunGoesOn)
     first.kill();
     first.waitForFinished(10000);
 }
+
+TEST_F(QuietRun, WithTheBackupSwitchAnUnattendedRunBacksUpWhatItReplaces)
+{
+    addDatabases();
+    const QString clients = site.appDirectory() + "/Producao/Bin/Clients/";
+    QDir().mkpath(clients);
+    QDir().mkpath(site.root() + "/pkg/AppTivra/Producao/Bin/Clients");
+    ASSERT_TRUE(testsupport::writePeFile(clients + "Cadastro.exe", testsupport::PeVersion{1, 0, 0, 0}));
+    QFile original(clients + "Cadastro.exe");
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+    ASSERT_TRUE(testsupport::writePeFile(site.root() + "/pkg/AppTivra/Producao/Bin/Clients/Cadastro.exe",
+                                         testsupport::PeVersion{2, 1, 0, 5}));
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=2.4.108\nExistBin=1\n[BinaryToCopy]\n"
+                "AppTivra\\Producao\\Bin\\Clients\\Cadastro.exe\n")
+        .addFolder(site.root() + "/pkg")
+        .writeUpdatePack(site.installerDirectory());
+
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog", "/backup"}), 0) << err.toStdString();
+    // The backup folder beside the installer holds the replaced file as it was.
+    const QStringList backups = QDir(site.installerDirectory() + "Backup").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(backups.size(), 1) << backups.join(',').toStdString();
+    EXPECT_TRUE(backups[0].startsWith("AppTivra antes do pack 2.4.108 - Data "));
+    QFile saved(site.installerDirectory() + "Backup/" + backups[0] + "/Producao/Bin/Clients/Cadastro.exe");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), before);
+    EXPECT_FALSE(logText("0042_Log_O2.4.108_*.txt").contains("Etapa de Backup ignorada pelo usuário."));
+}
