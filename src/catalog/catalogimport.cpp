@@ -91,6 +91,12 @@ int findRow(const ResultTable &table, const QString &column, qint64 value)
     return -1;
 }
 
+// A read the import cannot do without, kept by value (DbError when it failed).
+ResultTable required(const std::optional<ResultTable> &result, const QString &what)
+{
+    return RequireResult(result, what);
+}
+
 ResultTable packetTable(const std::optional<DataPacket> &packet)
 {
     return packet ? packet->table() : ResultTable();
@@ -189,7 +195,7 @@ qint64 GetIdsTabCol(DbConnection &connection, const QString &columnName, qint64 
             "B.ID_CATALOGO_COLUNA AND A.ID_CATALOGO_TABELA = :ID_CATALOGO_TABELA AND B.NOME_COLUNA IN (#NomesDeColunas)");
         select.replace(QStringLiteral("#NomesDeColunas"), q(columnName));
         select.replace(QStringLiteral(":ID_CATALOGO_TABELA"), n(tableKey));
-        const ResultTable &rows = RequireResult(GetOleData(connection, select), QStringLiteral("GetIdsTabCol"));
+        const ResultTable rows = required(GetOleData(connection, select), QStringLiteral("GetIdsTabCol"));
         for (int r = 0; r < rows.count(); ++r) {
             if (rows.text(r, QStringLiteral("NOME_COLUNA")) == columnName)
                 return rows.integer(r, QStringLiteral("ID_TABCOL"));
@@ -224,7 +230,7 @@ qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<Data
         const qint64 tipoChaveItem = t.integer(0, QStringLiteral("TIPO_CHAVE_ITEM"));
         const qint64 numNiveis = t.integer(0, QStringLiteral("NUM_NIVEIS"));
 
-        const ResultTable &existing = RequireResult(
+        const ResultTable existing = required(
             GetOleRecordStr(connection, QStringLiteral("CATALOGO_TABELAS"), escaped(name), QStringLiteral("NOME_TABELA")),
             QStringLiteral("GetOleRecordStr"));
         if (!existing.isEmpty()) {
@@ -311,7 +317,7 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             const qint64 k = GetIdColunaByNome(connection, name);
             bool ok = true;
             if (k > 0) {
-                const ResultTable &existing = RequireResult(
+                const ResultTable existing = required(
                     GetOleRecord(connection, QStringLiteral("CATALOGO_COLUNAS"), k, QStringLiteral("ID_CATALOGO_COLUNA")),
                     QStringLiteral("GetOleRecord"));
                 record.IdColunaBanco = k;
@@ -362,7 +368,7 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
             logLine(connection, QStringLiteral("Dados para importação do catálogo de tabelas/colunas inválidos!"), ImageError);
             return 0;
         }
-        const ResultTable &links = RequireResult(GetDadosTabColDb(connection, tableKey), QStringLiteral("GetDadosTabColDb"));
+        const ResultTable links = required(GetDadosTabColDb(connection, tableKey), QStringLiteral("GetDadosTabColDb"));
         for (TDadosColuna &record : map) {
             record.IdTabColBanco = -1;
             const int p = t.isEmpty() ? -1 : findRow(t, QStringLiteral("ID_CATALOGO_COLUNA"), record.IdColunaPacote);
@@ -523,7 +529,7 @@ qint64 ImportarCatalogoTabComp(DbConnection &connection, qint64 tableKey, const 
             logLine(connection, QStringLiteral("Dados para importação do catálogo de tabelas/colunas inválidos!"), ImageError);
             return 0;
         }
-        const ResultTable &links = RequireResult(GetDadosTabCompDb(connection, tableKey), QStringLiteral("GetDadosTabCompDb"));
+        const ResultTable links = required(GetDadosTabCompDb(connection, tableKey), QStringLiteral("GetDadosTabCompDb"));
         for (TDadosColuna &record : map) {
             if (!success)
                 break;
