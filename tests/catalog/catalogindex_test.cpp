@@ -4,6 +4,7 @@
 #include "catalogfixture.h"
 #include "support/deployfixtures.h"
 #include "support/packagebuilder.h"
+#include "package/packagearchive.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -141,4 +142,23 @@ TEST(CatalogIndex, DataFilesAreLoadedOncePerTableAndPerStructuredTable)
     EXPECT_TRUE(catalog.tabEstrut[0] && !catalog.tabEstrut[1] && catalog.tabEstrut[2]);
     EXPECT_EQ(site.logCount(QStringLiteral("Col2.cds")), 1);  // named with the offset
     EXPECT_EQ(site.logCount(QStringLiteral("posição 30")), 1);
+}
+
+TEST(CatalogIndex, TheDemoCatalogArchiveMatchesItsSources)
+{
+    testsupport::TestSite site;
+    const QString out = site.root() + QStringLiteral("/demo");
+    PackageReader reader(QStringLiteral(TIVRA_SOURCE_DIR "/tools/demo/package/ExportCatalogo.zip"), QString());
+    reader.extract(QStringLiteral("*.*"), out);
+    const QDir sources(QStringLiteral(TIVRA_SOURCE_DIR "/tools/demo/catalog"));
+    EXPECT_EQ(testsupport::readAll(out + QStringLiteral("/index.xml")), testsupport::readAll(sources.filePath(QStringLiteral("index.xml"))));
+    const QStringList csvs = sources.entryList({QStringLiteral("*.csv")}, QDir::Files);
+    EXPECT_EQ(csvs.size(), 10);
+    for (const QString &csv : csvs) {
+        const QString cds = QFileInfo(csv).completeBaseName() + QStringLiteral(".cds");
+        EXPECT_EQ(testsupport::readAll(out + QLatin1Char('/') + cds),
+                  writeBinaryPacket(packetFromCsv(QString::fromUtf8(testsupport::readAll(sources.filePath(csv))))))
+            << cds.toStdString() << ": rebuild the archive with tivra-cds --catalogo (tools/demo/catalog/README.md)";
+    }
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), csvs.size() + 1);
 }

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QTime>
 #include <gtest/gtest.h>
 
@@ -372,4 +373,27 @@ TEST(DataPacketCsv, TypedHeaderQuotesNullsAndErrors)
     EXPECT_TRUE(csvError("ID:i4\n1\nx\n").contains(QStringLiteral("linha 3")));
     EXPECT_TRUE(csvError("ID:i4,B:i4\n1\n").contains(QStringLiteral("colunas")));
     EXPECT_TRUE(csvError("ID:string\n\"aberto\n").contains(QStringLiteral("aspas")));
+}
+
+TEST(DataPacketBinary, AHundredThousandRowsReadInLinearTime)
+{
+    DataPacket p = packetFromCsv(QStringLiteral("ID:i4,NOME:string:40,OBS:memo\n"));
+    p.rows.reserve(100000);
+    for (int i = 0; i < 100000; ++i) {
+        PacketRow row;
+        row.values = {qint64(i), QStringLiteral("Nome %1").arg(i), i % 3 ? QVariant(QStringLiteral("obs")) : QVariant()};
+        p.rows.push_back(row);
+    }
+    const QByteArray bytes = writeBinaryPacket(p);
+    QElapsedTimer timer;
+    timer.start();
+    const DataPacket back = readDataPacket(bytes, QStringLiteral("grande.cds"));
+    const ResultTable t = back.table();
+    EXPECT_LT(timer.elapsed(), 5000);
+    ASSERT_EQ(t.count(), 100000);
+    EXPECT_EQ(t.text(99999, QStringLiteral("NOME")), QStringLiteral("Nome 99999"));
+    EXPECT_TRUE(t.isNull(99999, QStringLiteral("OBS")));
+    // A header that claims more rows than the bytes can hold is refused before any allocation.
+    QByteArray claim = bytes.left(bytes.size() / 2);
+    EXPECT_TRUE(errorOf(claim).contains(QStringLiteral("registros")) || !errorOf(claim).isEmpty());
 }
