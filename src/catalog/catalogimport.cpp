@@ -97,6 +97,65 @@ ResultTable required(const std::optional<ResultTable> &result, const QString &wh
     return RequireResult(result, what);
 }
 
+// The columns of a packet that the database already has, read with one query per 200 names
+// instead of a lookup and a read per column. A name is found as the lookup by name would find
+// it: exactly, and on SQL Server (whose usual collations compare without regard to case and
+// trailing blanks) also without regard to case and trailing blanks.
+struct ExistingColumn {
+    QString name;
+    qint64 key = 0;
+    qint64 tipoDadoItem = 0;
+    qint64 tipoDadoIntItem = 0;
+};
+
+struct ExistingColumns {
+    std::vector<ExistingColumn> rows;
+
+    ExistingColumn *find(DbConnection &connection, const QString &name)
+    {
+        for (ExistingColumn &row : rows) {
+            if (row.name == name)
+                return &row;
+        }
+        if (connection.vendor() == Vendor::MSSQL) {
+            const QString wanted = trimmedRight(name);
+            for (ExistingColumn &row : rows) {
+                if (trimmedRight(row.name).compare(wanted, Qt::CaseInsensitive) == 0)
+                    return &row;
+            }
+        }
+        return nullptr;
+    }
+    static QString trimmedRight(QString text)
+    {
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        return text;
+    }
+};
+
+ExistingColumns existingColumns(DbConnection &connection, const QStringList &names)
+{
+    ExistingColumns result;
+    const QString failure = QStringLiteral("Erro interno em \"GetIdColunaByNome\". Mensagem: ");
+    for (qsizetype at = 0; at < names.size(); at += 200) {
+        QStringList quoted;
+        for (const QString &name : names.mid(at, 200))
+            quoted.append(q(name));
+        const ResultTable rows = required(
+            RunQuery(connection,
+                     QStringLiteral("SELECT ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM FROM CATALOGO_COLUNAS "
+                                    "WHERE NOME_COLUNA IN (") +
+                         quoted.join(QStringLiteral(", ")) + QStringLiteral(") ORDER BY ID_CATALOGO_COLUNA"),
+                     failure),
+            QStringLiteral("GetIdColunaByNome"));
+        for (int r = 0; r < rows.count(); ++r)
+            result.rows.push_back({rows.text(r, QStringLiteral("NOME_COLUNA")), rows.integer(r, QStringLiteral("ID_CATALOGO_COLUNA")),
+                                   rows.integer(r, QStringLiteral("TIPO_DADO_ITEM")), rows.integer(r, QStringLiteral("TIPO_DADO_INT_ITEM"))});
+    }
+    return result;
+}
+
 ResultTable packetTable(const std::optional<DataPacket> &packet)
 {
     return packet ? packet->table() : ResultTable();
@@ -305,6 +364,10 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             }
             return 0;
         }
+        QStringList names;
+        for (int r = 0; r < t.count(); ++r)
+            names.append(t.text(r, QStringLiteral("NOME_COLUNA")));
+        ExistingColumns existing = existingColumns(connection, names);
         for (int r = 0; r < t.count() && success; ++r) {
             const QString name = t.text(r, QStringLiteral("NOME_COLUNA"));
             TDadosColuna &record = mapRecord(map, name, t.integer(r, QStringLiteral("ID_CATALOGO_COLUNA")));
@@ -314,20 +377,21 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             QString descr = t.text(r, QStringLiteral("DESCR_COLUNA"));
             if (descr.isEmpty())
                 descr = name;
-            const qint64 k = GetIdColunaByNome(connection, name);
+            ExistingColumn *found = existing.find(connection, name);
+            const qint64 k = found ? found->key : 0;
             bool ok = true;
             if (k > 0) {
-                const ResultTable existing = required(
-                    GetOleRecord(connection, QStringLiteral("CATALOGO_COLUNAS"), k, QStringLiteral("ID_CATALOGO_COLUNA")),
-                    QStringLiteral("GetOleRecord"));
                 record.IdColunaBanco = k;
-                if (!existing.isEmpty() && existing.integer(0, QStringLiteral("TIPO_DADO_INT_ITEM")) == tipoDadoIntItem &&
-                    existing.integer(0, QStringLiteral("TIPO_DADO_ITEM")) == tipoDadoItem)
+                if (found->tipoDadoIntItem == tipoDadoIntItem && found->tipoDadoItem == tipoDadoItem)
                     continue;
                 ok = run(connection, QStringLiteral("UPDATE CATALOGO_COLUNAS SET TIPO_DADO_INT_ITEM = ") + SQLIntOrNull(tipoDadoIntItem) +
                                          QStringLiteral(", TIPO_DADO_ITEM = ") + n(tipoDadoItem) + QStringLiteral(", IND_COLUNA = ") +
                                          q(indColuna) + QStringLiteral(", DESCR_COLUNA = ") + q(descr) +
                                          QStringLiteral(" WHERE ID_CATALOGO_COLUNA = ") + n(k));
+                if (ok) {
+                    found->tipoDadoItem = tipoDadoItem;
+                    found->tipoDadoIntItem = tipoDadoIntItem;
+                }
             } else {
                 const qint64 tipoDadoTab = t.integer(r, QStringLiteral("TIPO_DADO_TAB"));
                 const qint64 tipoDadoIntTab = t.integer(r, QStringLiteral("TIPO_DADO_INT_TAB"));
@@ -340,8 +404,10 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
                              QStringLiteral(", ") + n(tipoDadoTab) + QStringLiteral(", ") + n(tipoDadoItem) + QStringLiteral(", ") +
                              SQLIntOrNull(tipoDadoIntTab) + QStringLiteral(", ") + SQLIntOrNull(tipoDadoIntItem) + QStringLiteral(", 1, ") +
                              dateExpr(connection) + QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)"));
-                if (ok)
+                if (ok) {
                     record.IdColunaBanco = GetMaxId(connection, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
+                    existing.rows.push_back({name, record.IdColunaBanco, tipoDadoItem, tipoDadoIntItem});
+                }
             }
             ++count;
             if (!ok)
