@@ -1,5 +1,6 @@
 #include "app/subsystems.h"
 
+#include "catalog/catalogo.h"
 #include "core/session.h"
 #include "db/aliases.h"
 #include "db/connection.h"
@@ -86,7 +87,10 @@ void loadTableSpaces(InstallerSession &session)
     CarregaTableSpaces(session);
 }
 
-void readCatalogIndex(InstallerSession &) {}
+void readCatalogIndex(InstallerSession &session)
+{
+    ReadCatalogo(session);
+}
 
 void sendStructureModels(InstallerSession &) {}
 

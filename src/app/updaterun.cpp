@@ -3,6 +3,7 @@
 
 #include "app/installer.h"
 #include "app/subsystems.h"
+#include "catalog/catalogo.h"
 #include "core/logfiles.h"
 #include "core/userinterface.h"
 #include "deploy/backup.h"
@@ -31,6 +32,7 @@ std::vector<UpdateStage> updateStages()
         {QStringLiteral("05. Arquivo de Versões"), UpdateVersoesIni, false},
         {QStringLiteral("06. Scripts de Banco"), [](InstallerSession &session) { return AtualizaScripts(session); },
          false},
+        {kStageCatalogoTabelas, AtualizaCatalogo, false},  // stages 07, 09, 10, 11 and 08
         {QStringLiteral("12. Inicializando Pacotes COM"), startComponents, false},
     };
 }

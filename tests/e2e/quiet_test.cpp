@@ -204,6 +204,14 @@ TEST_F(QuietRun, TheDemoPackageRunsItsScriptsOnceAndASecondRunSkipsThem)
     EXPECT_TRUE(log.contains("- Executando 4 instruções no banco \"TIVRA_PROD\"...")) << log.toStdString();
     EXPECT_TRUE(log.contains("- Executando 4 instruções no banco \"TIVRA_HML\"..."));
     EXPECT_EQ(log.count("     Todos os scripts foram executados com sucesso!"), 2);
+    // The demo catalog: CLIENTES gains a column, PEDIDOS and its component are new, in both databases.
+    EXPECT_EQ(log.count("Atualizando 2 Catálogos no banco"), 2);
+    EXPECT_EQ(log.count("Cadastro CLIENTES atualizada no catálogo com sucesso! Corrigidos 0 registros em CATALOGO_TABELAS, "
+                        "0 em COMPONENTES, 1 EM CATALOGO_COLUNAS, 1 em CATALOGO_TABCOL e 2 em CATALOGO_TABCOMP!"),
+              2);
+    EXPECT_EQ(log.count("Movimento PEDIDOS atualizada no catálogo com sucesso! Corrigidos 1 registros em CATALOGO_TABELAS, "
+                        "1 em COMPONENTES, 2 EM CATALOGO_COLUNAS, 3 em CATALOGO_TABCOL e 3 em CATALOGO_TABCOMP!"),
+              2);
 
     QDir(site.installerDirectory() + "Log").removeRecursively();
     EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString();
@@ -211,6 +219,8 @@ TEST_F(QuietRun, TheDemoPackageRunsItsScriptsOnceAndASecondRunSkipsThem)
     EXPECT_TRUE(log.contains("Scripts de Banco já atualizado no banco \"TIVRA_PROD\" com a mesma versão."))
         << log.toStdString();
     EXPECT_FALSE(log.contains("Executando 4 instruções"));
+    EXPECT_TRUE(log.contains("Catálogo de Tabelas já atualizado no banco \"TIVRA_HML\" com a mesma versão.")) << log.toStdString();
+    EXPECT_FALSE(log.contains("atualizada no catálogo"));
 }
 
 TEST_F(QuietRun, ARunWithAFailedStatementExitsWithStatus1AndThePartialVerdict)
