@@ -198,8 +198,9 @@ bool OdbcTransport::open(const ConnectRequest &request, QString *error)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
         db.setDatabaseName(connectionString);
-        // No login prompt: the ODBC manager is never allowed to show a dialog.
-        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=30"));
+        // No login prompt: the ODBC manager is never allowed to show a dialog. ODBC 3 behaviour,
+        // so that the SQLSTATEs are the ones the vendors document (42S01, not ODBC 2's S0001).
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=30;SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3"));
         ok = db.open();
         if (!ok)
             failure = db.lastError();
@@ -211,11 +212,12 @@ bool OdbcTransport::open(const ConnectRequest &request, QString *error)
     const int native = failure.nativeErrorCode().toInt(&nativeOk);
     const QString text = errorText(failure);
     *error = composeVendorError(m_vendor, QString(), nativeOk ? native : 0, text);
-    // The ODBC state: Qt 6.5 and later append it to the text; otherwise, when the driver
-    // manager itself refused (no native code: unknown driver, library not loadable), asking it
-    // again costs no login and tells the state.
+    // The ODBC state: Qt 6.5 and later append it to the text. Otherwise, when the driver manager
+    // itself refused (unknown driver, library not loadable), asking it again reaches no server
+    // and tells the state; a driver's own refusal is not repeated (a second failed login may
+    // lock the account), its native code stands for it.
     QString states = statesInQtText(text);
-    if (states.isEmpty() && (!nativeOk || native == 0)) {
+    if (states.isEmpty() && (!nativeOk || native == 0) && text.contains(QStringLiteral("Driver Manager]"))) {
         QStringList list;
         for (const OdbcDiagnostic &d : odbcConnectDiagnostics(connectionString)) {
             if (!d.sqlState.isEmpty() && !list.contains(d.sqlState))
