@@ -181,6 +181,9 @@ TEST_P(FakeVendor, StatementsAndQueriesRunForwardOnly)
     for (const QString &run : runs) {
         EXPECT_TRUE(run.startsWith(QStringLiteral("exec cursor=forward-only")) || run.startsWith(QStringLiteral("execute cursor=forward-only")))
             << run.toStdString();
+        // Each statement is committed by the driver as it runs: the statement log and a rerun
+        // rely on it.
+        EXPECT_TRUE(run.contains(QStringLiteral(" autocommit=on "))) << run.toStdString();
     }
     // Only Qt's own "SET QUOTED_IDENTIFIER ON" after connecting to SQL Server asks for more.
     EXPECT_EQ(site.calls(QStringLiteral("BASE"), QStringLiteral("stmtattr cursor=static")).size(),
