@@ -32,6 +32,8 @@ struct VendorShape {
     QByteArray syntaxError;   // an error that is not expected, two records
     QByteArray linkFailure;   // the records of a lost session
     QByteArray loginFailure;  // the records of a refused login; {PWD} is the password given
+    QByteArray unreachable;   // the records of a server that does not answer
+    const char *unreachableNumber;  // its number as the vendor's client prints it
 };
 
 const VendorShape kShapes[] = {
@@ -43,13 +45,15 @@ const VendorShape kShapes[] = {
      "lost 08S01 -30081 [IBM][CLI Driver] SQL30081N  A communication error has been detected. Communication protocol being "
      "used: \"TCP/IP\".  SQLSTATE=08001\n",
      "login-error 08001 -30082 [IBM][CLI Driver] SQL30082N  Security processing failed with reason \"24\" (\"USERNAME AND/OR "
-     "PASSWORD INVALID\") for password '{PWD}'.  SQLSTATE=08001\n"},
+     "PASSWORD INVALID\") for password '{PWD}'.  SQLSTATE=08001\n",
+     "connect-error 08001 -30081 A communication error has been detected.\n", "SQL30081N"},
     {"ORACLE", "dbms Oracle\ndriver-name SQORA32.DLL\n",
      "error 42S01 955 [Oracle][ODBC][Ora]ORA-00955: name is already used by an existing object\n",
      "error 42000 900 [Oracle][ODBC][Ora]ORA-00900: invalid SQL statement\n"
      "error 01000 24344 [Oracle][ODBC][Ora]ORA-24344: success with compilation error\n",
      "lost 08S01 3113 [Oracle][ODBC][Ora]ORA-03113: end-of-file on communication channel\n",
-     "login-error 28000 1017 [Oracle][ODBC][Ora]ORA-01017: invalid username/password '{PWD}'; logon denied\n"},
+     "login-error 28000 1017 [Oracle][ODBC][Ora]ORA-01017: invalid username/password '{PWD}'; logon denied\n",
+     "connect-error 08001 12541 [Oracle][ODBC][Ora]TNS:no listener\n", "ORA-12541"},
     {"MSSQL", "dbms Microsoft SQL Server\ndriver-name msodbcsql17.dll\n",
      "error 42S01 2714 [Microsoft][ODBC Driver 17 for SQL Server][SQL Server]There is already an object named 'T' in the database.\n",
      "error 42000 102 [Microsoft][ODBC Driver 17 for SQL Server][SQL Server]Incorrect syntax near 'X'.\n"
@@ -57,7 +61,11 @@ const VendorShape kShapes[] = {
      "lost 08S01 10054 [Microsoft][ODBC Driver 17 for SQL Server]TCP Provider: An existing connection was forcibly closed by "
      "the remote host.\n",
      "login-error 28000 18456 [Microsoft][ODBC Driver 17 for SQL Server][SQL Server]Login failed for user 'tivra' with password "
-     "'{PWD}'.\n"},
+     "'{PWD}'.\n",
+     "connect-error 08001 53 [Microsoft][ODBC Driver 17 for SQL Server]Named Pipes Provider: Could not open a connection to SQL "
+     "Server [53].\n"
+     "connect-error HYT00 0 [Microsoft][ODBC Driver 17 for SQL Server]Login timeout expired\n",
+     "Err 53"},
 };
 
 // Sends every vendor's databases to the fake driver; each alias has its own script
@@ -268,6 +276,18 @@ TEST_P(FakeVendor, FailedLoginIsLoggedWithoutThePasswordAndStatementsKeepTheirTe
     EXPECT_FALSE(ExecSQLText(conn, QStringLiteral("ALTER USER APP IDENTIFIED BY \"Nova#Senha\" VALUES"), true));
     EXPECT_EQ(site.logCount(QStringLiteral("ALTER USER APP IDENTIFIED BY ****")), 1) << site.logText().toStdString();
     EXPECT_EQ(site.logCount(QStringLiteral("Nova#Senha")), 0);
+
+    // A server that does not answer: the vendor's number is in the message, and what was tried.
+    site.script(QStringLiteral("LONGE"), shape(), shape().unreachable);
+    DbConnection far(site.session);
+    EXPECT_FALSE(ConnectCurrentEntry(far, site.addEntry(QStringLiteral("LONGE"), vendor())));
+    const QStringList log = site.log().mid(site.log().size() - 2);
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_TRUE(log.at(0).contains(QStringLiteral("Erro durante a autenticação do banco \"LONGE\". Mensagem: "))) << log.at(0).toStdString();
+    EXPECT_TRUE(log.at(0).contains(QLatin1String(shape().unreachableNumber))) << log.at(0).toStdString();
+    EXPECT_TRUE(ErroPrevisto(driverNameOf(vendorFromName(vendor())), log.at(0)) == false);
+    EXPECT_TRUE(log.at(1).contains(QStringLiteral("Conexão ODBC tentada para o banco \"LONGE\""))) << log.at(1).toStdString();
+    EXPECT_FALSE(far.isOpen());
 }
 
 TEST_P(FakeVendor, LostConnectionStopsThatDatabaseOnlyAndARerunResumes)

@@ -48,6 +48,10 @@ QString statesInQtText(const QString &text)
     for (const QString &state : tail.split(QLatin1Char(';'))) {
         if (state.size() != 5)
             return {};
+        for (const QChar c : state) {
+            if (!(c.isDigit() || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))))
+                return {};
+        }
     }
     return tail;
 }
@@ -251,8 +255,16 @@ bool OdbcTransport::isOpen() const
     return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
-QString OdbcTransport::statementError(const std::vector<OdbcDiagnostic> &records, const QString &fallback)
+QString OdbcTransport::statementError(std::vector<OdbcDiagnostic> records, const QString &fallback)
 {
+    // Without a statement handle (the driver could not even allocate one on a dead session) the
+    // records are the connection's.
+    if (records.empty() && QSqlDatabase::contains(m_connectionName)) {
+        const QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+        if (handle.isValid() && handle.data())
+            records = odbcDiagnostics(OdbcHandle::Dbc, *static_cast<SQLHANDLE const *>(handle.constData()));
+    }
     QString text = records.empty() ? fallback : composeVendorErrors(m_vendor, records);
     for (const OdbcDiagnostic &record : records) {
         if (isConnectionLostState(record.sqlState)) {

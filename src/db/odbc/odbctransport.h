@@ -28,7 +28,7 @@ public:
     QString connectionAttempt() const override { return m_attempt; }
 
 private:
-    QString statementError(const std::vector<OdbcDiagnostic> &records, const QString &fallback);
+    QString statementError(std::vector<OdbcDiagnostic> records, const QString &fallback);
 
     DriverSetting m_setting;
     Vendor m_vendor = Vendor::None;
