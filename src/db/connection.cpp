@@ -23,6 +23,16 @@ DbConnection::~DbConnection()
     close();
 }
 
+bool DbConnection::connectionLost() const
+{
+    return m_transport && m_transport->connectionLost();
+}
+
+QString DbConnection::connectionAttempt() const
+{
+    return m_transport ? masked(m_transport->connectionAttempt()) : QString();
+}
+
 bool DbConnection::isOpen() const
 {
     return m_transport && m_transport->isOpen();
@@ -110,7 +120,7 @@ bool DbConnection::execute(const QString &statement, QString *error)
     QString message;
     const bool ok = m_transport->execute(statement, &message);
     if (!ok && error)
-        *error = masked(message);
+        *error = message;
     return ok;
 }
 
@@ -124,7 +134,7 @@ std::optional<ResultTable> DbConnection::query(const QString &statement, QString
     QString message;
     std::optional<ResultTable> result = m_transport->query(statement, &message);
     if (!result && error)
-        *error = masked(message);
+        *error = message;
     return result;
 }
 
@@ -139,18 +149,13 @@ bool DbConnection::executeWithText(const QString &statement, const QString &para
     QString message;
     const bool ok = m_transport->executeWithText(statement, parameter, value, &message);
     if (!ok && error)
-        *error = masked(message);
+        *error = message;
     return ok;
 }
 
-QString DbConnection::masked(const QString &text, bool statement) const
+QString DbConnection::masked(const QString &text) const
 {
-    if (!statement)
-        return maskPassword(text, m_password);
-    QString result = text;
-    if (m_password.size() >= 4)
-        result.replace(m_password, QStringLiteral("****"));
-    return result;
+    return maskPassword(text, m_password);
 }
 
 QString maskPassword(const QString &text, const QString &password)
@@ -159,8 +164,44 @@ QString maskPassword(const QString &text, const QString &password)
                                               QRegularExpression::CaseInsensitiveOption);
     QString result = text;
     result.replace(attribute, QStringLiteral("\\1=****"));
-    if (password.size() >= 4)
-        result.replace(password, QStringLiteral("****"));
+    if (password.isEmpty())
+        return result;
+    // The password where it stands as a word of its own: a driver that echoes it writes it
+    // between quotes or blanks; inside a longer word or number it is something else.
+    const auto isWord = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
+    QString out;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = result.indexOf(password, from);
+        if (at < 0)
+            break;
+        const qsizetype end = at + password.size();
+        const bool startsWord = at == 0 || !isWord(password.front()) || !isWord(result.at(at - 1));
+        const bool endsWord = end >= result.size() || !isWord(password.back()) || !isWord(result.at(end));
+        if (startsWord && endsWord) {
+            out += QStringView(result).mid(from, at - from);
+            out += QStringLiteral("****");
+            from = end;
+        } else {
+            out += QStringView(result).mid(from, at + 1 - from);
+            from = at + 1;
+        }
+    }
+    out += QStringView(result).mid(from);
+    return out;
+}
+
+QString maskStatementPasswords(const QString &text)
+{
+    static const QString value = QStringLiteral(R"(("(?:[^"]|"")*"|'(?:[^']|'')*'|\{(?:[^}]|\}\})*\}|[^\s;,)]+))");
+    static const QRegularExpression clauses[] = {
+        QRegularExpression(QStringLiteral(R"((\bIDENTIFIED\s+BY\s+))") + value, QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral(R"((\bUSER\s+\S+\s+USING\s+))") + value, QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral(R"((\b(?:PASSWORD|PWD)\s*=\s*))") + value, QRegularExpression::CaseInsensitiveOption),
+    };
+    QString result = text;
+    for (const QRegularExpression &clause : clauses)
+        result.replace(clause, QStringLiteral("\\1****"));
     return result;
 }
 

@@ -54,10 +54,18 @@ public:
     bool executeWithText(const QString &statement, const QString &parameter, const QString &value,
                          QString *error = nullptr);
 
-    // Removes the password of this connection from a text that is about to be logged: a driver
-    // message (connection-string attributes included) or, with statement set, a statement text
-    // (only the password itself).
-    QString masked(const QString &text, bool statement = false) const;
+    // Whether a statement found the session with the server gone (ODBC state 08S01, 08003 or
+    // 08007). Every later statement on this connection fails at once with the same text.
+    bool connectionLost() const;
+    // After a failed configure(): how the connection was attempted (the driver and where it came
+    // from, the connection string, the ODBC state), password masked; empty when the transport
+    // has nothing to say.
+    QString connectionAttempt() const;
+
+    // Removes this connection's password from a text about the connection (a driver's message
+    // about the login, a connection string). Statement texts and their errors are not passed
+    // here: a password has no place in them, and a common word ("2024") must stay as written.
+    QString masked(const QString &text) const;
 
 private:
     InstallerSession &m_session;
@@ -70,8 +78,14 @@ private:
     QString m_failure;
 };
 
-// Replaces PWD=... / Password=... attributes and the given password (when it has at least 4
-// characters) by "****".
+// Replaces the values of PWD=... / Password=... attributes (braced values included) and every
+// occurrence of the given password that stands as a word of its own (not inside a longer word or
+// number) by "****".
 QString maskPassword(const QString &text, const QString &password);
+
+// Masks the passwords a statement text can carry, whatever their value: "IDENTIFIED BY x",
+// "USER u USING x", "PASSWORD = x" and "PWD=x" become "... ****". Nothing else of the text
+// changes (the entry's password is not looked for: in a statement it is some other value).
+QString maskStatementPasswords(const QString &text);
 
 }  // namespace tivra

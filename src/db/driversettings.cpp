@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace tivra {
 
@@ -27,8 +28,15 @@ QString defaultConnectionTemplate(Vendor vendor, const QString &odbcDriver)
         return driver + QStringLiteral("DATABASE={ALIAS};UID={USER};PWD={PASSWORD};");
     case Vendor::Oracle:  // the alias is the net service name (tnsnames.ora)
         return driver + QStringLiteral("DBQ={ALIAS};UID={USER};PWD={PASSWORD};");
-    case Vendor::MSSQL:  // the alias is the database on the server named by the host
-        return driver + QStringLiteral("SERVER={HOST};DATABASE={ALIAS};UID={USER};PWD={PASSWORD};");
+    case Vendor::MSSQL: {  // the alias is the database on the server named by the host
+        QString templ = driver + QStringLiteral("SERVER={HOST};DATABASE={ALIAS};UID={USER};PWD={PASSWORD};");
+        static const QRegularExpression version(QStringLiteral(R"(^ODBC Driver (\d+) for SQL Server$)"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch m = version.match(odbcDriver.trimmed());
+        if (m.hasMatch() && m.captured(1).toInt() >= 18)
+            templ += QStringLiteral("TrustServerCertificate=yes;");
+        return templ;
+    }
     case Vendor::None: break;
     }
     return {};
@@ -57,8 +65,10 @@ DriverSetting readDriverSetting(const QString &installerDirectory, Vendor vendor
     }
 
     const QString driver = ini.readString(section, QStringLiteral("OdbcDriver")).trimmed();
-    if (!driver.isEmpty())
+    if (!driver.isEmpty()) {
         setting.odbcDriver = driver;
+        setting.odbcDriverConfigured = true;
+    }
     setting.connectionString = ini.readString(section, QStringLiteral("ConnectionString")).trimmed();
 
     if (setting.transport == DriverSetting::Transport::Embedded) {
@@ -75,6 +85,71 @@ DriverSetting readDriverSetting(const QString &installerDirectory, Vendor vendor
         setting.folder = QDir::cleanPath(folder);
     }
     return setting;
+}
+
+namespace {
+// The number in a driver name matched by `pattern` (its first group); -1 when it does not match.
+int versionIn(const QString &name, const QRegularExpression &pattern)
+{
+    const QRegularExpressionMatch m = pattern.match(name);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+QString newest(const QStringList &installed, const QRegularExpression &pattern)
+{
+    QString best;
+    int bestVersion = -1;
+    for (const QString &name : installed) {
+        const int v = versionIn(name, pattern);
+        if (v > bestVersion) {
+            best = name;
+            bestVersion = v;
+        }
+    }
+    return best;
+}
+}  // namespace
+
+QString chooseOdbcDriver(Vendor vendor, const QStringList &installed)
+{
+    const auto first = [&](const auto &accept) -> QString {
+        for (const QString &name : installed) {
+            if (accept(name))
+                return name;
+        }
+        return {};
+    };
+    switch (vendor) {
+    case Vendor::DB2: {
+        QString name = first([](const QString &n) { return n.compare(QStringLiteral("IBM DB2 ODBC DRIVER"), Qt::CaseInsensitive) == 0; });
+        if (name.isEmpty())
+            name = first([](const QString &n) {
+                return n.contains(QStringLiteral("DB2"), Qt::CaseInsensitive) &&
+                       !n.startsWith(QStringLiteral("Microsoft"), Qt::CaseInsensitive);
+            });
+        if (name.isEmpty())
+            name = first([](const QString &n) { return n.contains(QStringLiteral("IBM DATA SERVER DRIVER"), Qt::CaseInsensitive); });
+        return name;
+    }
+    case Vendor::Oracle:
+        // The vendor's own driver is "Oracle in <home>" or "Oracle <n> ODBC driver"; Microsoft's
+        // old "Microsoft ODBC for Oracle" is not taken.
+        return first([](const QString &n) { return n.startsWith(QStringLiteral("Oracle"), Qt::CaseInsensitive); });
+    case Vendor::MSSQL: {
+        static const QRegularExpression odbcDriver(QStringLiteral(R"(^ODBC Driver (\d+) for SQL Server$)"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression nativeClient(QStringLiteral(R"(^SQL Server Native Client (\d+))"),
+                                                     QRegularExpression::CaseInsensitiveOption);
+        QString name = newest(installed, odbcDriver);
+        if (name.isEmpty())
+            name = newest(installed, nativeClient);
+        if (name.isEmpty())
+            name = first([](const QString &n) { return n.compare(QStringLiteral("SQL Server"), Qt::CaseInsensitive) == 0; });
+        return name;
+    }
+    case Vendor::None: break;
+    }
+    return {};
 }
 
 namespace {

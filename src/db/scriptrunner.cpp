@@ -298,6 +298,11 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
 
         int failures = 0;
         QStringList failed;
+        // A session lost in the middle (server restarted): the rest of the script is not run
+        // here; a rerun resumes as the statement log says.
+        bool lost = false;
+        int ran = 0;
+        int remaining = 0;
         {
             DbConnection connection(session);
             if (stats)
@@ -339,6 +344,15 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
                 const bool ok = ExecSQLText(connection, statement, true);
                 if (stats)
                     stats->executionNanos += execution.nsecsElapsed();
+                if (!ok && connection.connectionLost()) {
+                    lost = true;
+                    for (qsizetype q = p; q < statements; ++q) {
+                        const QString rest = trimStatement(pieces.at(q));
+                        remaining += !rest.isEmpty() && rest != kExecutedMarker ? 1 : 0;
+                    }
+                    break;
+                }
+                ++ran;
                 if (ok) {
                     session.logbook.append(statement + delimiter + QStringLiteral("\r\n"));
                     previousSucceeded = true;
@@ -351,12 +365,22 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
         }
 
         Lap lap(stats, &ScriptRunStats::statusNanos);
-        if (failures == 0) {
+        if (lost) {
+            row(QStringLiteral("     Conexão com o banco \"") + alias + QStringLiteral("\" perdida durante os scripts: ") +
+                    (ran == 1 ? QStringLiteral("1 instrução executada, ") : QString::number(ran) + QStringLiteral(" instruções executadas, ")) +
+                    (remaining == 1 ? QStringLiteral("1 instrução restante não executada.")
+                                    : QString::number(remaining) + QStringLiteral(" instruções restantes não executadas.")) +
+                    QStringLiteral(" Execute a atualização novamente para continuar."),
+                ImageError);
+        }
+        if (failures == 0 && !lost) {
             AtualizaStatusVersao(session, entry, kVsPackBanco, kStatusComplete);
             row(QStringLiteral("     Todos os scripts foram executados com sucesso!"), ImageSuccess);
             continue;
         }
         AtualizaStatusVersao(session, entry, kVsPackBanco, kStatusPartial);
+        if (failures == 0)
+            continue;
         const QString folder = joinPath(session.pathLog, QStringLiteral("ScriptsComErro"));
         QDir().mkpath(folder);
         row(failures == 1 ? QStringLiteral("     1 script não foi executado.")

@@ -31,6 +31,12 @@ bool ConfigConnection(DbConnection &connection, const QString &vendor, const QSt
     connection.setFailure(maskPassword(error, password));
     logError(connection, QStringLiteral("Erro durante a autenticação do banco \"") + alias + QStringLiteral("\". Mensagem: ") +
                              connection.failure());
+    // What was tried, so that an administrator can name the right driver in Drivers.ini.
+    const QString attempt = connection.connectionAttempt();
+    if (!attempt.isEmpty())
+        logError(connection, QStringLiteral("Conexão ODBC tentada para o banco \"") + alias + QStringLiteral("\": ") + attempt +
+                                 QStringLiteral(". Para usar outro driver, informe OdbcDriver ou ConnectionString na seção [") +
+                                 vendor + QStringLiteral("] de Drivers.ini."));
     return false;
 }
 
@@ -54,16 +60,17 @@ bool ExecSQLConn(DbConnection &connection, const QStringList &lines, bool log)
     QString error;
     if (connection.execute(statement, &error))
         return true;
-    // The entry's password never reaches the log, not even inside a statement.
-    if (ErroPrevisto(connection.driverName(), error)) {
+    // Statement texts are logged as written, but for the passwords a statement can set.
+    // A lost session is not the statement's error: no classification, the caller stops.
+    if (!connection.connectionLost() && ErroPrevisto(connection.driverName(), error)) {
         if (log)
-            logError(connection, connection.masked(QStringLiteral("[VALIDADO PELO INSTALADOR]: \"") + statement +
-                                                   QStringLiteral("\". Mensagem: ") + error, true));
+            logError(connection, maskStatementPasswords(QStringLiteral("[VALIDADO PELO INSTALADOR]: \"") + statement +
+                                                        QStringLiteral("\". Mensagem: ") + error));
         return true;
     }
     if (log)
-        logError(connection, connection.masked(QStringLiteral("Erro durante a execução da query \"") + statement +
-                                               QStringLiteral("\". Mensagem: ") + error, true));
+        logError(connection, maskStatementPasswords(QStringLiteral("Erro durante a execução da query \"") + statement +
+                                                    QStringLiteral("\". Mensagem: ") + error));
     return false;
 }
 
@@ -87,8 +94,8 @@ bool ExecSQLParam(DbConnection &connection, const QString &text, bool log, const
     if (connection.executeWithText(text, parameterName, value, &error))
         return true;
     if (log)
-        logError(connection, connection.masked(QStringLiteral("Erro durante a execução da query \"") + text +
-                                               QStringLiteral("\". Mensagem: ") + error, true));
+        logError(connection, maskStatementPasswords(QStringLiteral("Erro durante a execução da query \"") + text +
+                                                    QStringLiteral("\". Mensagem: ") + error));
     return false;
 }
 

@@ -39,6 +39,12 @@ public:
     // text and executes it.
     virtual bool executeWithText(const QString &statement, const QString &parameter, const QString &value,
                                  QString *error) = 0;
+    // Whether a statement found the session with the server gone (the server restarted, the
+    // network dropped it). Every later statement fails at once with the same text.
+    virtual bool connectionLost() const { return false; }
+    // After a failed open: how the connection was attempted (driver, connection string with the
+    // password masked, ODBC state), for an administrator who must name another driver.
+    virtual QString connectionAttempt() const { return {}; }
 };
 
 // The transport that Drivers.ini chooses.

@@ -116,7 +116,10 @@ TEST(DriverSettings, DefaultsSectionsAndRelativeFolders)
     EXPECT_EQ(none.transport, DriverSetting::Transport::Odbc);
     EXPECT_EQ(none.odbcDriver, QStringLiteral("ODBC Driver 18 for SQL Server"));
     EXPECT_EQ(defaultConnectionTemplate(Vendor::MSSQL, none.odbcDriver),
-              QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER={HOST};DATABASE={ALIAS};UID={USER};PWD={PASSWORD};"));
+              QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER={HOST};DATABASE={ALIAS};UID={USER};PWD={PASSWORD};"
+                             "TrustServerCertificate=yes;"));
+    EXPECT_EQ(defaultConnectionTemplate(Vendor::MSSQL, QStringLiteral("ODBC Driver 17 for SQL Server")),
+              QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER={HOST};DATABASE={ALIAS};UID={USER};PWD={PASSWORD};"));
 }
 
 TEST(DriverSettings, ConnectionTemplateValuesCannotAddAttributes)
