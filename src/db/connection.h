@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -50,6 +51,11 @@ public:
     std::optional<ResultTable> query(const QString &statement, QString *error = nullptr);
     bool executeWithText(const QString &statement, const QString &parameter, const QString &value,
                          QString *error = nullptr);
+
+    // Observer of every statement sent on any connection, with whether it writes and the
+    // nanoseconds it took: benchmarks count and capture statements with it. Empty: none.
+    using StatementObserver = std::function<void(const QString &statement, bool write, qint64 nanoseconds)>;
+    static void setStatementObserver(StatementObserver observer);
 
     // Removes the password of this connection from a text that is about to be logged: a driver
     // message (connection-string attributes included) or, with statement set, a statement text
