@@ -339,3 +339,28 @@ TEST_P(CatalogImport, AColumnWhoseOnlyDifferenceIsItsDescriptionIsNotRewritten)
     EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("SEQUENCIA = 9")), 5);
     EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("DESCR_TABELA = 'Mudada'")), 3);
 }
+
+TEST_P(CatalogImport, ALinkRowOfAnotherTableIsWrittenInThatTable)
+{
+    run(samplePackage());
+    // PEDIDOS lists the column NOME whose link row names CLIENTES: the link of CLIENTES is the one
+    // looked up by name, and rewritten there when it differs.
+    CatalogPackage p;
+    p.table(2, QStringLiteral("PEDIDOS"), QStringLiteral("PEDIDOS,123,2,Pedido,\"\",N,,,,0,1\n"),
+            QStringLiteral("20,ID_PEDIDO,,S,124,1,,\n11,NOME,Nome,S,124,1,124,1\n"), QString(),
+            QStringLiteral("200,20,PEDIDOS,ID_PEDIDO,10,2,1,1,,,,124,1,Pedido,N,S,S,N,N,\n"
+                           "201,11,CLIENTES,NOME,60,0,2,3,,,,124,1,Nome,S,S,N,N,S,\n"),
+            QString());
+    site.session.package.ignorarVersao = true;
+    const qint64 links = site.count(db, QStringLiteral("CATALOGO_TABCOL"));
+    site.exec(db, QStringLiteral("DELETE FROM CATALOGO_TABCOL WHERE ID_CATALOGO_TABELA = (SELECT ID_CATALOGO_TABELA FROM CATALOGO_TABELAS "
+                                 "WHERE NOME_TABELA = 'PEDIDOS') AND ID_CATALOGO_COLUNA = (SELECT ID_CATALOGO_COLUNA FROM "
+                                 "CATALOGO_COLUNAS WHERE NOME_COLUNA = 'NOME')"));
+    run(p);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOL")), links - 1);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOL A, CATALOGO_TABELAS B"),
+                         QStringLiteral("A.ID_CATALOGO_TABELA = B.ID_CATALOGO_TABELA AND B.NOME_TABELA = 'CLIENTES' AND "
+                                        "A.ORDEM_CHAVE_LOGICA = 3")),
+              1);
+    EXPECT_EQ(status(kVsPackCatalogo), 2);
+}
