@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <map>
 
 namespace tivra {
 
@@ -89,6 +90,15 @@ int findRow(const ResultTable &table, const QString &column, qint64 value)
             return r;
     }
     return -1;
+}
+
+// The key of the row just inserted: the key it was given (from MAX + 1 or the table's
+// sequence), or, when that is not a number, the highest key of the table.
+qint64 insertedKey(DbConnection &connection, const QString &key, const QString &table, const QString &keyField)
+{
+    bool ok = false;
+    const qint64 value = key.trimmed().toLongLong(&ok);
+    return ok ? value : GetMaxId(connection, table, keyField);
 }
 
 // A read the import cannot do without, kept by value (DbError when it failed).
@@ -335,7 +345,7 @@ qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<Data
             QStringLiteral(", ") + n(tipoChaveTab) + QStringLiteral(", ") + SQLIntOrNull(tipoChaveItem) + QStringLiteral(", ") +
             QStringLiteral("1, ") + dateExpr(connection) + QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)");
         if (ExecSQLParam(connection, insert, true, queryText, QStringLiteral("TEXTO_CONSULTA"))) {
-            tableKey = GetMaxId(connection, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("ID_CATALOGO_TABELA"));
+            tableKey = insertedKey(connection, key, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("ID_CATALOGO_TABELA"));
             count = 1;
         } else {
             success = false;
@@ -405,7 +415,7 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
                              SQLIntOrNull(tipoDadoIntTab) + QStringLiteral(", ") + SQLIntOrNull(tipoDadoIntItem) + QStringLiteral(", 1, ") +
                              dateExpr(connection) + QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)"));
                 if (ok) {
-                    record.IdColunaBanco = GetMaxId(connection, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
+                    record.IdColunaBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
                     existing.rows.push_back({name, record.IdColunaBanco, tipoDadoItem, tipoDadoIntItem});
                 }
             }
@@ -435,6 +445,31 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
             return 0;
         }
         const ResultTable links = required(GetDadosTabColDb(connection, tableKey), QStringLiteral("GetDadosTabColDb"));
+        // The links by column name of each table asked about, read once per table (the lookup by
+        // name of one link, for every column of the map, in one query). The map holds each name
+        // once, so a link inserted below is never looked up again.
+        std::map<qint64, ResultTable> linksByName;
+        const auto idTabColByName = [&](const QString &column, qint64 linkTable, bool &found) -> qint64 {
+            auto it = linksByName.find(linkTable);
+            if (it == linksByName.end()) {
+                const std::optional<ResultTable> rows = GetOleData(
+                    connection, QStringLiteral("SELECT ID_TABCOL, NOME_COLUNA FROM CATALOGO_TABCOL A, CATALOGO_COLUNAS B WHERE "
+                                               "A.ID_CATALOGO_COLUNA = B.ID_CATALOGO_COLUNA AND A.ID_CATALOGO_TABELA = ") +
+                                    n(linkTable));
+                if (!rows) {
+                    found = false;
+                    return 0;
+                }
+                it = linksByName.emplace(linkTable, *rows).first;
+            }
+            const ResultTable &rows = it->second;
+            for (int r = 0; r < rows.count(); ++r) {
+                if (rows.text(r, QStringLiteral("NOME_COLUNA")) == column)
+                    return rows.integer(r, QStringLiteral("ID_TABCOL"));
+            }
+            found = false;
+            return 0;
+        };
         for (TDadosColuna &record : map) {
             record.IdTabColBanco = -1;
             const int p = t.isEmpty() ? -1 : findRow(t, QStringLiteral("ID_CATALOGO_COLUNA"), record.IdColunaPacote);
@@ -471,7 +506,7 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
             const QString descr = t.text(p, QStringLiteral("DESCR_COLUNA"));
             if (!found) {
                 found = true;
-                record.IdTabColBanco = GetIdsTabCol(connection, t.text(p, QStringLiteral("NOME_COLUNA")), linkTable, found);
+                record.IdTabColBanco = idTabColByName(t.text(p, QStringLiteral("NOME_COLUNA")), linkTable, found);
             }
             bool ok = true;
             if (found) {
@@ -518,7 +553,7 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
                              q(t.text(p, QStringLiteral("IND_UPCASE"))) + QStringLiteral(", 1, ") + dateExpr(connection) +
                              QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)"));
                 if (ok)
-                    record.IdTabColBanco = GetMaxId(connection, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_TABCOL"));
+                    record.IdTabColBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_TABCOL"));
             }
             ++count;
             if (!ok)
@@ -573,7 +608,7 @@ qint64 ImportarCatalogoComponente(DbConnection &connection, const QString &table
                                 key + QStringLiteral(", ") + q(name) + QStringLiteral(", ") + q(descr) + QStringLiteral(", ") + n(tableKey) +
                                 QStringLiteral(", '-', '-', 1103, 6, 1, ") + dateExpr(connection) + QStringLiteral(", ") +
                                 timeExpr(connection) + QStringLiteral(", 0)"))) {
-            componentKey = GetMaxId(connection, QStringLiteral("COMPONENTES"), QStringLiteral("ID_COMPONENTE"));
+            componentKey = insertedKey(connection, key, QStringLiteral("COMPONENTES"), QStringLiteral("ID_COMPONENTE"));
             return 1;
         }
         success = false;
@@ -633,7 +668,7 @@ qint64 ImportarCatalogoTabComp(DbConnection &connection, qint64 tableKey, const 
                              QStringLiteral(", ") + n(ordem) + QStringLiteral(", 1, ") + dateExpr(connection) + QStringLiteral(", ") +
                              timeExpr(connection) + QStringLiteral(", 0)"));
                 if (ok)
-                    record.IdTabCompBanco = GetMaxId(connection, QStringLiteral("CATALOGO_TABCOMP"), QStringLiteral("ID_TABCOMP"));
+                    record.IdTabCompBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_TABCOMP"), QStringLiteral("ID_TABCOMP"));
             }
             ++count;
             if (!ok)

@@ -5,6 +5,7 @@
 #include "db/embedded/embeddedtransport.h"
 #include "db/odbc/odbctransport.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 namespace tivra {
@@ -110,8 +111,42 @@ namespace {
 const QString kNotOpen = QStringLiteral("A conexão com o banco não está aberta.");
 }
 
+namespace {
+DbConnection::StatementObserver &statementObserver()
+{
+    static DbConnection::StatementObserver observer;
+    return observer;
+}
+
+// Reports a statement to the observer, if any, when it goes out of scope.
+class Observed {
+public:
+    Observed(const QString &statement, bool write) : m_statement(statement), m_write(write)
+    {
+        if (statementObserver())
+            m_timer.start();
+    }
+    ~Observed()
+    {
+        if (statementObserver())
+            statementObserver()(m_statement, m_write, m_timer.isValid() ? m_timer.nsecsElapsed() : 0);
+    }
+
+private:
+    const QString &m_statement;
+    bool m_write;
+    QElapsedTimer m_timer;
+};
+}  // namespace
+
+void DbConnection::setStatementObserver(StatementObserver observer)
+{
+    statementObserver() = std::move(observer);
+}
+
 bool DbConnection::execute(const QString &statement, QString *error)
 {
+    const Observed observed(statement, true);
     if (!isOpen()) {
         if (error)
             *error = kNotOpen;
@@ -126,6 +161,7 @@ bool DbConnection::execute(const QString &statement, QString *error)
 
 std::optional<ResultTable> DbConnection::query(const QString &statement, QString *error)
 {
+    const Observed observed(statement, false);
     if (!isOpen()) {
         if (error)
             *error = kNotOpen;
@@ -141,6 +177,7 @@ std::optional<ResultTable> DbConnection::query(const QString &statement, QString
 bool DbConnection::executeWithText(const QString &statement, const QString &parameter, const QString &value,
                                    QString *error)
 {
+    const Observed observed(statement, true);
     if (!isOpen()) {
         if (error)
             *error = kNotOpen;

@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -66,6 +67,11 @@ public:
     // about the login, a connection string). Statement texts and their errors are not passed
     // here: a password has no place in them, and a common word ("2024") must stay as written.
     QString masked(const QString &text) const;
+
+    // Observer of every statement sent on any connection, with whether it writes and the
+    // nanoseconds it took: benchmarks count and capture statements with it. Empty: none.
+    using StatementObserver = std::function<void(const QString &statement, bool write, qint64 nanoseconds)>;
+    static void setStatementObserver(StatementObserver observer);
 
 private:
     InstallerSession &m_session;

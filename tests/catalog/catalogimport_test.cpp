@@ -289,3 +289,78 @@ TEST_P(CatalogImport, AnArchiveThatIsNotAZipOrHoldsAFolderIsNotImported)
 }
 
 INSTANTIATE_TEST_SUITE_P(Vendors, CatalogImport, ::testing::Values("DB2", "ORACLE", "MSSQL"));
+
+TEST_P(CatalogImport, InvalidPacketsGiveTheirOwnLinesAndTheTableMessages)
+{
+    CatalogPackage p;
+    // Two rows in the table file.
+    p.table(1, QStringLiteral("DUAS"), QStringLiteral("DUAS,123,2,,,N,,,,0,1\nDUAS2,123,2,,,N,,,,0,1\n"), QStringLiteral(""), QString(),
+            QStringLiteral(""), QString());
+    // Type 1 with an empty column file; type 2 with an empty column file is fine.
+    p.table(2, QStringLiteral("SEMCOLUNAS"), QStringLiteral("SEMCOLUNAS,123,1,,,N,,,,0,1\n"), QStringLiteral(""), QStringLiteral("C,\n"),
+            QStringLiteral(""), QStringLiteral(""));
+    p.table(3, QStringLiteral("VAZIA"), QStringLiteral("VAZIA,123,2,,,N,,,,0,1\n"), QStringLiteral(""), QString(), QStringLiteral(""),
+            QString());
+    // Type 6 without its component file.
+    p.table(4, QStringLiteral("TIPO6"), QStringLiteral("TIPO6,123,6,,,N,,,,0,1\n"), QStringLiteral("40,C6,,S,124,1,124,1\n"), QString(),
+            QStringLiteral("400,40,TIPO6,C6,5,0,1,,,,,124,1,,N,N,N,N,N,\n"), QStringLiteral("400,S,S,1\n"));
+    // A link row whose column is not in the column file is never looked at.
+    p.table(5, QStringLiteral("EXTRA"), QStringLiteral("EXTRA,123,2,,,N,,,,0,1\n"), QStringLiteral("50,C5,,S,124,1,124,1\n"), QString(),
+            QStringLiteral("500,50,EXTRA,C5,5,0,1,,,,,124,1,,N,N,N,N,N,\n599,99,EXTRA,NAO_EXISTE,5,0,1,,,,,124,1,,N,N,N,N,N,\n"),
+            QString());
+    run(p);
+    EXPECT_EQ(site.logCount(QStringLiteral("Dados para importação do catálogo de tabelas inválidos!")), 1);
+    EXPECT_EQ(site.logCount(QStringLiteral("Erro ao atualizar os dados no catálogo do sistema!")), 1);
+    EXPECT_EQ(site.logCount(QStringLiteral("Dados para importação do catálogo de colunas inválidos!!")), 1);
+    EXPECT_EQ(site.logCount(QStringLiteral("Erro ao atualizar a tabela \"SEMCOLUNAS\" no catálogo do sistema!")), 1);
+    EXPECT_EQ(site.logCount(QStringLiteral("Erro ao atualizar \"Ulvara\" no catálogo do sistema!")), 1);
+    EXPECT_EQ(site.logCount(QStringLiteral("\"VAZIA\" atualizada no catálogo com sucesso! Corrigidos 1 registros em CATALOGO_TABELAS, "
+                                           "0 em CATALOGO_COLUNAS e 0 em CATALOGO_TABCOL!")),
+              1);
+    EXPECT_EQ(site.logCount(QStringLiteral("\"EXTRA\" atualizada no catálogo com sucesso! Corrigidos 1 registros em CATALOGO_TABELAS, "
+                                           "1 em CATALOGO_COLUNAS e 1 em CATALOGO_TABCOL!")),
+              1);
+    EXPECT_EQ(site.rows(kStage07).value(1),
+              QStringLiteral("     3 Catálogos de Tabelas não foram atualizados. Veja o Log para mais detalhes."));
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("NOME_TABELA LIKE 'DUAS%'")), 0);
+}
+
+TEST_P(CatalogImport, AColumnWhoseOnlyDifferenceIsItsDescriptionIsNotRewritten)
+{
+    run(samplePackage());
+    site.exec(db, QStringLiteral("UPDATE CATALOGO_COLUNAS SET DESCR_COLUNA = 'Mudada', COD_OPERADOR = 77 WHERE NOME_COLUNA = 'NOME'"));
+    site.exec(db, QStringLiteral("UPDATE CATALOGO_TABCOL SET DESCR_COLUNA = 'Mudada', SEQUENCIA = 9"));
+    site.exec(db, QStringLiteral("UPDATE CATALOGO_TABELAS SET DESCR_TABELA = 'Mudada'"));
+    site.session.package.ignorarVersao = true;
+    site.session.logbook.clear();
+    run(samplePackage());
+    EXPECT_TRUE(logbookHas(QStringLiteral("- Cadastro CLIENTES está consistente e não foi necessário atualizá-la.")));
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("DESCR_COLUNA = 'Mudada' AND COD_OPERADOR = 77")), 1);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("SEQUENCIA = 9")), 5);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("DESCR_TABELA = 'Mudada'")), 3);
+}
+
+TEST_P(CatalogImport, ALinkRowOfAnotherTableIsWrittenInThatTable)
+{
+    run(samplePackage());
+    // PEDIDOS lists the column NOME whose link row names CLIENTES: the link of CLIENTES is the one
+    // looked up by name, and rewritten there when it differs.
+    CatalogPackage p;
+    p.table(2, QStringLiteral("PEDIDOS"), QStringLiteral("PEDIDOS,123,2,Pedido,\"\",N,,,,0,1\n"),
+            QStringLiteral("20,ID_PEDIDO,,S,124,1,,\n11,NOME,Nome,S,124,1,124,1\n"), QString(),
+            QStringLiteral("200,20,PEDIDOS,ID_PEDIDO,10,2,1,1,,,,124,1,Pedido,N,S,S,N,N,\n"
+                           "201,11,CLIENTES,NOME,60,0,2,3,,,,124,1,Nome,S,S,N,N,S,\n"),
+            QString());
+    site.session.package.ignorarVersao = true;
+    const qint64 links = site.count(db, QStringLiteral("CATALOGO_TABCOL"));
+    site.exec(db, QStringLiteral("DELETE FROM CATALOGO_TABCOL WHERE ID_CATALOGO_TABELA = (SELECT ID_CATALOGO_TABELA FROM CATALOGO_TABELAS "
+                                 "WHERE NOME_TABELA = 'PEDIDOS') AND ID_CATALOGO_COLUNA = (SELECT ID_CATALOGO_COLUNA FROM "
+                                 "CATALOGO_COLUNAS WHERE NOME_COLUNA = 'NOME')"));
+    run(p);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOL")), links - 1);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOL A, CATALOGO_TABELAS B"),
+                         QStringLiteral("A.ID_CATALOGO_TABELA = B.ID_CATALOGO_TABELA AND B.NOME_TABELA = 'CLIENTES' AND "
+                                        "A.ORDEM_CHAVE_LOGICA = 3")),
+              1);
+    EXPECT_EQ(status(kVsPackCatalogo), 2);
+}

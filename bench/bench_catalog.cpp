@@ -1,0 +1,208 @@
+// bench_catalog [TABLES] [FOLDER]
+//
+// The table catalog import (stage 07) of a generated catalog of TABLES (300) tables with 20
+// columns and 20 links each, into an empty embedded Oracle database and then into the same,
+// now up-to-date, database. Every statement is observed: the figures are the seconds, the read
+// and write statements per table, and the share of the time spent in reads (lookups). The write
+// statements of the empty import are captured and replayed by the sqlite3 shell on a copy of the
+// empty database, in the same run; the goal is at most 1.5 times the shell's time, and no write
+// and a constant number of reads per table for the up-to-date import.
+#include "catalog/catalogimport.h"
+#include "catalog/packetcsv.h"
+#include "core/session.h"
+#include "core/userinterface.h"
+#include "db/embedded/emulation.h"
+#include "db/sqlrunner.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace tivra;
+
+namespace {
+
+struct Counters {
+    qint64 reads = 0;
+    qint64 writes = 0;
+    qint64 catalogWrites = 0;  // writes outside the version tables
+    qint64 readNs = 0;
+    QStringList captured;
+    bool capture = false;
+};
+
+std::vector<TablePackets> generate(int tables)
+{
+    std::vector<TablePackets> result;
+    for (int t = 1; t <= tables; ++t) {
+        const QString name = QStringLiteral("TAB%1").arg(t, 4, 10, QLatin1Char('0'));
+        QString col = QStringLiteral("ID_CATALOGO_COLUNA:i4,NOME_COLUNA:string:50,DESCR_COLUNA:string:100,IND_COLUNA:string:1,"
+                                     "TIPO_DADO_TAB:i4,TIPO_DADO_ITEM:i4,TIPO_DADO_INT_TAB:i4,TIPO_DADO_INT_ITEM:i4\n");
+        QString tcl = QStringLiteral("ID_TABCOL:i4,ID_CATALOGO_COLUNA:i4,NOME_TABELA:string:50,NOME_COLUNA:string:50,TAMANHO:i4,"
+                                     "ESCALA:i4,SEQUENCIA:i4,ORDEM_CHAVE_LOGICA:i4,NUM_NIVEL:i4,ID_TABELA_TAB_EST:i4,ID_TABELA_ITEM_EST:i4,"
+                                     "TIPO_COLUNA_TAB:i4,TIPO_COLUNA_ITEM:i4,DESCR_COLUNA:string:100,IND_NULO:string:1,IND_LOCALIZAR:string:1,"
+                                     "IND_CHAVE_FISICA:string:1,IND_AUTO_RELAC:string:1,IND_UPCASE:string:1\n");
+        for (int c = 1; c <= 20; ++c) {
+            const int key = t * 100 + c;
+            const QString column = QStringLiteral("%1_C%2").arg(name).arg(c);
+            col += QStringLiteral("%1,%2,Coluna %3 de %4,S,124,1,124,1\n").arg(key).arg(column).arg(c).arg(name);
+            tcl += QStringLiteral("%1,%2,%3,%4,10,0,%5,%6,,,,124,1,Coluna %5,S,S,N,N,N\n")
+                       .arg(key + 500000)
+                       .arg(key)
+                       .arg(name, column)
+                       .arg(c)
+                       .arg(c == 1 ? 1 : 0);
+        }
+        TablePackets packets;
+        packets.idTabela = t;
+        packets.nomeTabela = name;
+        packets.tab = packetFromCsv(QStringLiteral("NOME_TABELA:string:50,TIPO_TABELA_TAB:i4,TIPO_TABELA_ITEM:i4,DESCR_TABELA:string:100,"
+                                                   "DESCR_TABELA_PL:string:100,IND_ESTRUTURADO:string:1,NUM_NIVEIS:i4,TEXTO_CONSULTA:memo,"
+                                                   "ID_TABELA_BASE:i4,TIPO_CHAVE_TAB:i4,TIPO_CHAVE_ITEM:i4\n") +
+                                    name + QStringLiteral(",123,2,Tabela,Tabelas,N,,SELECT 1,,0,1\n"));
+        packets.col = packetFromCsv(col);
+        packets.tcl = packetFromCsv(tcl);
+        result.push_back(std::move(packets));
+    }
+    return result;
+}
+
+QString shell(const QString &file, const QString &input, bool *ok)
+{
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("sqlite3"), {file});
+    sqlite.write(input.toUtf8());
+    sqlite.closeWriteChannel();
+    *ok = sqlite.waitForFinished(1800000) && sqlite.exitCode() == 0;
+    if (!*ok)
+        std::fprintf(stderr, "sqlite3: %s\n", sqlite.readAllStandardError().left(2000).constData());
+    return QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed();
+}
+
+bool runSchema(InstallerSession &session)
+{
+    DbConnection connection(session);
+    if (!ConnectCurrentEntry(connection, 0))
+        return false;
+    QFile schema(QStringLiteral(TIVRA_SOURCE_DIR "/tools/demo/databases/schema.sql"));
+    if (!schema.open(QIODevice::ReadOnly))
+        return false;
+    QString text;
+    for (const QString &line : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().startsWith(QStringLiteral("--")))
+            text += line + QLatin1Char('\n');
+    }
+    for (const QString &statement : text.split(QStringLiteral(";\n"), Qt::SkipEmptyParts)) {
+        if (!statement.trimmed().isEmpty() && !ExecSQLText(connection, statement, true))
+            return false;
+    }
+    return ExecSQLText(connection, QStringLiteral("INSERT INTO TAB_ESTRUTURADA (ID_TABELA, COD_TABELA, ITEM_TABELA, DESCRICAO) "
+                                                  "VALUES (1, 123, 2, 'Consulta')"),
+                       true);
+}
+
+void report(const char *what, const Counters &c, qint64 ns, int tables)
+{
+    std::printf("  %-11s %8.2f s   per table: %6.1f reads, %6.1f writes   reads: %4.1f%% of the time\n", what, ns / 1e9,
+                double(c.reads) / tables, double(c.writes) / tables, ns ? 100.0 * double(c.readNs) / double(ns) : 0.0);
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int tables = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 300;
+    QTemporaryDir temporary(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/bench_catalog-XXXXXX") : QString());
+    if (!temporary.isValid() || tables <= 0) {
+        std::fprintf(stderr, "usage: bench_catalog [TABLES] [FOLDER]\n");
+        return 2;
+    }
+    const QString folder = temporary.path();
+    UnattendedUserInterface ui;
+    InstallerSession session(ui);
+    session.installerDirectory = folder + QLatin1Char('/');
+    session.workingFolder = folder + QStringLiteral("/tmp");
+    session.pathLog = folder + QStringLiteral("/Log");
+    session.package.versaoPacote = QStringLiteral("1.0.001");
+    QFile drivers(folder + QStringLiteral("/Drivers.ini"));
+    if (!drivers.open(QIODevice::WriteOnly) || drivers.write("[ORACLE]\r\nTransport=Embedded\r\nFolder=.\r\n") < 0)
+        return 1;
+    drivers.close();
+    QString error;
+    if (!embedded::Emulation::createDatabase(folder + QStringLiteral("/BENCH.db"), {}, {}, {}, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    session.cdsDbs.append({{QStringLiteral("ALIAS"), QStringLiteral("BENCH")},
+                           {QStringLiteral("LOGIN"), QStringLiteral("u")},
+                           {QStringLiteral("PASSWORD"), QStringLiteral("p")},
+                           {QStringLiteral("VENDOR"), QStringLiteral("ORACLE")},
+                           {QStringLiteral("IMAGE"), 1}});
+    if (!runSchema(session)) {
+        std::fprintf(stderr, "%s\n", qPrintable(session.status.logText().join(QLatin1Char('\n'))));
+        return 1;
+    }
+    const QString peerFile = folder + QStringLiteral("/peer.db");
+    if (!QFile::copy(folder + QStringLiteral("/BENCH.db"), peerFile))
+        return 1;
+
+    const std::vector<TablePackets> catalog = generate(tables);
+    Counters counters;
+    DbConnection::setStatementObserver([&counters](const QString &statement, bool write, qint64 ns) {
+        if (write) {
+            ++counters.writes;
+            if (!statement.contains(QStringLiteral("VS_PACK_"))) {
+                ++counters.catalogWrites;
+                if (counters.capture)
+                    counters.captured.append(statement.trimmed());
+            }
+        } else {
+            ++counters.reads;
+            counters.readNs += ns;
+        }
+    });
+
+    QElapsedTimer timer;
+    counters.capture = true;
+    timer.start();
+    ImportaCatalogoMulti(session, 0, catalog);
+    const qint64 emptyNs = timer.nsecsElapsed();
+    const Counters empty = counters;
+    counters = Counters();
+    timer.start();
+    ImportaCatalogoMulti(session, 0, catalog);
+    const qint64 upToDateNs = timer.nsecsElapsed();
+    const Counters upToDate = counters;
+    DbConnection::setStatementObserver({});
+
+    // The same writes in the sqlite3 shell, in the SQLite dialect the emulation runs them in.
+    QString script;
+    for (QString statement : empty.captured) {
+        statement.replace(QStringLiteral("SYSDATE"), QStringLiteral("CURRENT_TIMESTAMP"));
+        statement.replace(QStringLiteral(":TEXTO_CONSULTA"), QStringLiteral("'SELECT 1'"));
+        script += statement + QStringLiteral(";\n");
+    }
+    bool ok = false;
+    timer.start();
+    shell(peerFile, script, &ok);
+    const qint64 shellNs = timer.nsecsElapsed();
+    const QString peerRows = shell(peerFile, QStringLiteral("SELECT COUNT(*) FROM CATALOGO_TABCOL;\n"), &ok);
+    const QString ourRows = shell(folder + QStringLiteral("/BENCH.db"), QStringLiteral("SELECT COUNT(*) FROM CATALOGO_TABCOL;\n"), &ok);
+    const int failures = session.status.logText().filter(QStringLiteral("Erro")).size();
+
+    std::printf("bench_catalog: %d tables x 20 columns x 20 links, embedded Oracle, in %s\n", tables,
+                qPrintable(QDir::toNativeSeparators(folder)));
+    report("empty", empty, emptyNs, tables);
+    report("up to date", upToDate, upToDateNs, tables);
+    std::printf("  up to date: %lld write statements outside the version table (goal 0)\n",
+                static_cast<long long>(upToDate.catalogWrites));
+    std::printf("  sqlite3 shell replaying the %lld writes of the empty import: %.2f s; ratio %.2f (goal: at most 1.50)\n",
+                static_cast<long long>(empty.captured.size()), shellNs / 1e9, double(emptyNs) / double(shellNs));
+    std::printf("  links: import %s | shell %s; error lines in the log: %d\n", qPrintable(ourRows), qPrintable(peerRows), failures);
+    return failures == 0 ? 0 : 1;
+}
