@@ -11,6 +11,7 @@
 #include "deploy/complus.h"
 #include "deploy/filechecks.h"
 #include "remote/finalreport.h"
+#include "remote/structuremodel.h"
 
 namespace tivra::subsystems {
 
@@ -92,7 +93,23 @@ void readCatalogIndex(InstallerSession &session)
     ReadCatalogo(session);
 }
 
-void sendStructureModels(InstallerSession &) {}
+void sendStructureModels(InstallerSession &session)
+{
+    // Every validated database whose connection opens, in list order; the first error of any kind
+    // ends the capture of the others without a word (the run's verdict does not depend on it).
+    const remote::HttpOptions options = remote::reportOptions(session);
+    try {
+        for (int row = 0; row < session.cdsDbs.count(); ++row) {
+            if (session.cdsDbs.integer(row, QStringLiteral("IMAGE")) != ImageSuccess)
+                continue;
+            DbConnection connection(session);
+            if (!ConnectCurrentEntry(connection, row))
+                continue;
+            remote::AnalisaEstruturaBanco(session, connection, row, options);
+        }
+    } catch (const std::exception &) {
+    }
+}
 
 void sendFinalReport(InstallerSession &session, const QString &logFile, const QString &message, int failures)
 {
