@@ -6,6 +6,7 @@
 
 #include "core/groupedmodel.h"
 #include "core/memtable.h"
+#include "app/runsummary.h"
 #include "core/session.h"
 
 #include <QObject>
@@ -183,6 +184,10 @@ private:
     void conclusionStage();
     void removeEmptyBackupFolder();
     QString runningStage;  // the stage the chain is in, for an error that escapes it
+    std::vector<StageRecord> stageRecords;  // the chain of the last run, for its summary
+
+public:
+    QString lastSummaryError;  // why the last run's summary could not be written, if it could not
 
 public:
     // One line per database entry with credentials whose validation failed (alias and cause).

@@ -1,6 +1,7 @@
 #include "app/unattended.h"
 
 #include "app/installer.h"
+#include "app/runsummary.h"
 #include "core/logfiles.h"
 
 #include <QDir>
@@ -79,6 +80,10 @@ int runUnattended(Installer &installer)
     printLine(installer.lastVerdict.subtitle);
     printLine(QStringLiteral("Log: ") + QDir::toNativeSeparators(installer.lastLogFile));
     printLine(QStringLiteral("Manual de Bordo: ") + QDir::toNativeSeparators(installer.lastLogbookFile));
+    if (installer.lastSummaryError.isEmpty())
+        printLine(QStringLiteral("Resumo: ") + QDir::toNativeSeparators(runSummaryPath(installer.lastLogFile)));
+    else
+        printLine(QStringLiteral("Não foi possível gravar o resumo da atualização: ") + installer.lastSummaryError, stderr);
     switch (installer.lastRunResult) {
     case Installer::RunResult::Completed: return ExitCompleted;
     case Installer::RunResult::CompletedWithFailures: return ExitCompletedWithFailures;

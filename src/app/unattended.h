@@ -12,8 +12,9 @@ enum UnattendedExit {
     ExitCompleted = 0,
     ExitCompletedWithFailures = 1,
     ExitInterrupted = 2,
-    ExitRefused = 3,  // a page refused to advance, or another installer runs in the same folder
+    ExitRefused = 3,  // a page refused to advance
     ExitInstallerFolderNotWritable = 4,  // the installer's own folder cannot be written
+    ExitAnotherInstallerRunning = 5,     // another installer runs from the same folder: try again later
 };
 
 // Walks the wizard of an installer whose FormCreate has run, until an update run ends or a page

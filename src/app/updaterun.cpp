@@ -2,6 +2,7 @@
 #include "app/updaterun.h"
 
 #include "app/installer.h"
+#include "app/runsummary.h"
 #include "app/subsystems.h"
 #include "catalog/catalogo.h"
 #include "core/logfiles.h"
@@ -16,6 +17,7 @@
 #include "platform/system.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 namespace tivra {
@@ -39,9 +41,25 @@ std::vector<UpdateStage> updateStages()
 
 bool Installer::runStages()
 {
-    for (const UpdateStage &stage : stageList ? stageList() : updateStages()) {
+    const std::vector<UpdateStage> stages = stageList ? stageList() : updateStages();
+    stageRecords.clear();
+    for (const UpdateStage &stage : stages)
+        stageRecords.push_back({stage.name, false, false, 0});
+    for (size_t i = 0; i < stages.size(); ++i) {
+        const UpdateStage &stage = stages[i];
         runningStage = stage.name;
-        if (!stage.run(session) && stage.interruptsRun)
+        StageRecord &record = stageRecords[i];
+        record.ran = true;
+        QElapsedTimer timer;
+        timer.start();
+        // An error that escapes the stage leaves its record as failed, with the time it took.
+        struct Stopwatch {
+            StageRecord &record;
+            QElapsedTimer &timer;
+            ~Stopwatch() { record.milliseconds = timer.elapsed(); }
+        } stopwatch{record, timer};
+        record.succeeded = stage.run(session);
+        if (!record.succeeded && stage.interruptsRun)
             return false;
     }
     runningStage.clear();
@@ -114,6 +132,8 @@ void Installer::StartUpdate()
     int failures = 0;
     QChar letter;
     bool completed = false;
+    session.runReport.clear();
+    lastSummaryError.clear();
     // Nobody watches an unattended run's databases page: a database whose connection failed is
     // work that will not happen, and it counts as a failure of the run.
     if (unattended) {
@@ -182,6 +202,11 @@ void Installer::StartUpdate()
     lastRunResult = !completed      ? RunResult::Interrupted
                     : failures > 0 ? RunResult::CompletedWithFailures
                                    : RunResult::Completed;
+    // The machine-readable summary beside the log file (the log folder was just written to); it
+    // cannot change the run's verdict, and unattended runs say when it is missing.
+    QString summaryError;
+    if (!writeRunSummary(*this, stageRecords, &summaryError))
+        lastSummaryError = summaryError;
     // 10-12.
     btConcluir.visible = true;
     btInstallNewPack.visible = true;

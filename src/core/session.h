@@ -3,6 +3,7 @@
 
 #include "core/buildsettings.h"
 #include "core/packagesettings.h"
+#include "core/runreport.h"
 #include "core/statuslog.h"
 #include "core/tables.h"
 
@@ -35,6 +36,7 @@ struct InstallerSession {
     QString packageProblem;
     QStringList logbook;  // Manual de Bordo
     StatusLog status;     // cdsStatus, the log text and the last status image
+    RunReport runReport;  // what the current (or last) update run did, for its summary
 
     // Tables of the main window that the stages walk and fill.
     MemTable cdsDbs{QStringLiteral("cdsDbs"), dbsFields()};        // databases list

@@ -292,6 +292,10 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
         }
 
         const qsizetype statements = pieces.size() - 1;
+        DatabaseRunReport &report = session.runReport.database(alias);
+        report.scriptsRan = true;
+        for (qsizetype p = 0; p < statements; ++p)
+            report.statementsSkipped += trimStatement(pieces.at(p)) == kExecutedMarker ? 1 : 0;
         row(QStringLiteral("Executando ") + QString::number(statements) + QStringLiteral(" instruções") + inBanco +
                 QStringLiteral("..."),
             ImageSuccess);
@@ -364,6 +368,9 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
             }
         }
 
+        report.statementsRun = ran;
+        report.statementsFailed = failures;
+        report.statementsRemaining = remaining;
         Lap lap(stats, &ScriptRunStats::statusNanos);
         if (lost) {
             row(QStringLiteral("     Conexão com o banco \"") + alias + QStringLiteral("\" perdida durante os scripts: ") +
@@ -390,12 +397,14 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
                                                   currentDateTime().toString(QStringLiteral("ddMMyyyy_hhmm")) +
                                                   QStringLiteral(".sql"));
         QString error;
-        if (platform::writeTextItems(file, failed, &error))
+        if (platform::writeTextItems(file, failed, &error)) {
+            report.failedStatementsExport = file;
             row(QStringLiteral("     Scripts com erro foram exportados para a pasta de Logs."), ImageSuccess);
-        else
+        } else {
             row(QStringLiteral("     Não foi possível exportar os scripts com erro para a pasta de Logs (") + file +
                     QStringLiteral("). Mensagem: ") + error,
                 ImageError);
+        }
     }
     if (stats)
         stats->totalNanos += total.nsecsElapsed();

@@ -142,6 +142,11 @@ bool CopyBinary(InstallerSession &session)
     session.logbook.append(QStringLiteral("\r\n*** ATUALIZAÇÃO DE ARQUIVOS BINÁRIOS"));
     session.UpdateStatus(QStringLiteral("Lista de Arquivos binários atualizados..."), true, stage, ImageSuccess, false);
     for (const QString &line : std::as_const(request.resultList)) {
+        // A copied file's line begins with its version in brackets; a kept one with its quoted path.
+        if (line.startsWith(QLatin1Char('(')))
+            session.runReport.filesReplaced.append(line.mid(line.indexOf(QStringLiteral(") ")) + 2));
+        else
+            session.runReport.filesKept.append(line.mid(1, line.indexOf(QLatin1Char('"'), 1) - 1));
         session.logbook.append(QStringLiteral("- ") + line);
         session.UpdateStatus(line, true, stage, ImageSuccess, false);
     }

@@ -68,7 +68,7 @@ int startInstallerProcess(tivra::UserInterface &ui, tivra::InstanceLock &lock)
         return 0;
     case tivra::InstanceLock::Outcome::HeldByAnother:
         ui.error(tivra::InstanceLock::refusalCaption(), tivra::InstanceLock::refusalText(directory));
-        return tivra::ExitRefused;
+        return tivra::ExitAnotherInstallerRunning;
     case tivra::InstanceLock::Outcome::FolderNotWritable:
         break;
     }

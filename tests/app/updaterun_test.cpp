@@ -1,6 +1,7 @@
 // The update run: the chain, the verdict and its texts, the log file and logbook, the clean-up,
 // the final report, an escaping error, and the Darnu chain.
 #include "app/installer.h"
+#include "app/runsummary.h"
 #include "app/updaterun.h"
 #include "core/clock.h"
 #include "platform/system.h"
@@ -10,6 +11,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 using namespace tivra;
@@ -134,6 +138,49 @@ TEST_F(UpdateRunTest, OneFailedStepGivesAPartialVerdictAndTheLetterP)
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].message, QStringLiteral("Processo de atualização parcialmente concluído!"));
     EXPECT_EQ(reports[0].failures, 1);
+}
+
+TEST_F(UpdateRunTest, EachRunLeavesASummaryBesideItsLog)
+{
+    const auto summaryOf = [this] {
+        QFile file(runSummaryPath(installer.lastLogFile));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        return QJsonDocument::fromJson(file.readAll()).object();
+    };
+    run();
+    QJsonObject summary = summaryOf();
+    EXPECT_EQ(runSummaryPath("/l/0042_Log_O1.0_05032011_1407.txt"), QStringLiteral("/l/0042_Log_O1.0_05032011_1407.json"));
+    EXPECT_EQ(summary.value("schemaVersion").toInt(), 1);
+    EXPECT_EQ(summary.value("verdict").toString(), QStringLiteral("completed"));
+    EXPECT_EQ(summary.value("exitStatus").toInt(), 0);
+    EXPECT_EQ(summary.value("packageVersion").toString(), QStringLiteral("2.4.107"));
+    const QJsonArray stages = summary.value("stages").toArray();
+    ASSERT_EQ(stages.size(), qsizetype(updateStages().size()));
+    EXPECT_EQ(stages.at(0).toObject().value("name").toString(), QStringLiteral("01. Backup"));
+    EXPECT_EQ(stages.at(0).toObject().value("outcome").toString(), QStringLiteral("skipped"));
+    EXPECT_EQ(stages.at(1).toObject().value("outcome").toString(), QStringLiteral("succeeded"));
+    EXPECT_EQ(summary.value("outputs").toObject().value("logFile").toString(), installer.lastLogFile);
+
+    // A failure shows in its stage, the verdict and the exit status.
+    installer.stageList = [] {
+        auto stages = updateStages();
+        stages.push_back(failingRow(false));
+        return stages;
+    };
+    run();
+    summary = summaryOf();
+    EXPECT_EQ(summary.value("verdict").toString(), QStringLiteral("completedWithFailures"));
+    EXPECT_EQ(summary.value("exitStatus").toInt(), 1);
+    EXPECT_EQ(summary.value("errorCount").toInt(), 1);
+
+    // An interrupted run: the stages after the failure did not run.
+    installer.stageList = [] { return std::vector<UpdateStage>{failingRow(true), failingRow(true)}; };
+    run();
+    summary = summaryOf();
+    EXPECT_EQ(summary.value("verdict").toString(), QStringLiteral("interrupted"));
+    EXPECT_EQ(summary.value("exitStatus").toInt(), 2);
+    EXPECT_EQ(summary.value("stages").toArray().at(0).toObject().value("outcome").toString(), QStringLiteral("failed"));
+    EXPECT_EQ(summary.value("stages").toArray().at(1).toObject().value("outcome").toString(), QStringLiteral("notRun"));
 }
 
 TEST_F(UpdateRunTest, AnInterruptingFailureStopsTheChainButNotTheConclusion)

@@ -6,6 +6,9 @@
 #include "support/testsite.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
@@ -94,7 +97,7 @@ TEST_F(QuietRun, ASecondInstallerInTheSameFolderRefusesAndChangesNothing)
     const QString marker = site.writeFile("installer/tmp/AppTivra/em-uso.dll", "being installed");
     QLockFile first(site.installerDirectory() + "tivra-installer.lock");
     ASSERT_TRUE(first.tryLock(0));
-    EXPECT_EQ(runInstaller({"/quiet", "/noupdate"}), 3);
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate"}), 5);
     EXPECT_TRUE(err.contains("Instalador em execução: Já existe um instalador em execução a partir da pasta"))
         << err.toStdString();
     EXPECT_TRUE(QFileInfo::exists(marker));
@@ -234,6 +237,23 @@ TEST_F(QuietRun, ARunWithAFailedStatementExitsWithStatus1AndThePartialVerdict)
     EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 1) << err.toStdString() << out.toStdString();
     EXPECT_TRUE(out.contains("Processo de Atualização Parcialmente Concluído!")) << out.toStdString();
     EXPECT_FALSE(logText("*_Log_P1.0.002_*.txt").isEmpty());
+    // The summary beside the log says which database failed what.
+    const QStringList summaries = QDir(site.installerDirectory() + "Log").entryList({"*_Log_P1.0.002_*.json"}, QDir::Files);
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_TRUE(out.contains("Resumo: ")) << out.toStdString();
+    QFile file(site.installerDirectory() + "Log/" + summaries[0]);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject summary = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(summary.value("exitStatus").toInt(), 1);
+    for (const QJsonValue &value : summary.value("databases").toArray()) {
+        const QJsonObject database = value.toObject();
+        const bool oracle = database.value("alias").toString() == "TIVRA_PROD";
+        const QJsonObject statements = database.value("statements").toObject();
+        EXPECT_EQ(statements.value("run").toInt(), oracle ? 2 : 1);
+        EXPECT_EQ(statements.value("failed").toInt(), oracle ? 1 : 0);
+        EXPECT_EQ(database.value("scriptsComplete").toBool(), !oracle);
+        EXPECT_EQ(database.contains("failedStatementsExport"), oracle);
+    }
 }
 
 TEST_F(QuietRun, ADatabaseThatCannotBeOpenedFailsTheUnattendedRun)
@@ -302,7 +322,7 @@ TEST_F(QuietRun, TheFolderLockIsHeldWhileTheRunGoesOn)
     ASSERT_GE(writer, 0) << "the first installer never reached stage 03";
     EXPECT_TRUE(QFileInfo::exists(site.installerDirectory() + "tmp/Config.ini"));
 
-    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 3);
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 5);
     EXPECT_TRUE(err.contains("Instalador em execução: Já existe um instalador em execução")) << err.toStdString();
     // The second one changed nothing: the first one's working folder is whole.
     EXPECT_TRUE(QFileInfo::exists(site.installerDirectory() + "tmp/Config.ini"));
