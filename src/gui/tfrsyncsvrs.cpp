@@ -88,6 +88,7 @@ public:
         auto *edit = new QLineEdit(editor);
         edit->setObjectName(QStringLiteral("edPathDest"));
         edit->setFrame(false);
+        edit->setMaxLength(250);  // what PATH_DEST holds
         layout->addWidget(edit, 1);
         auto *button = new QToolButton(editor);
         button->setObjectName(QStringLiteral("btPathDest"));

@@ -62,10 +62,8 @@ int runSyncCommand(InstallerSession &session, const SyncCommand &command, const 
               + QStringLiteral("\" inválido: Diretório selecionado inválido. Informe aqui o diretório \"AppTivra\" de "
                                "origem dos arquivos."));
     }
-    for (const QString &destination : command.destinations) {
-        const int row = sync.cdsDestinos.append({{QStringLiteral("PATH_DEST"), destination}});
-        sync.VerificaDestinoDigitado(row);
-    }
+    for (const QString &destination : command.destinations)
+        sync.AdicionaDestinoDigitado(destination);
     sync.HabilitaSincronizar();
     const bool blocked = !originValid || !sync.btSyncEnabled;
     const QStringList errorLines = blocked ? QStringList() : sync.Sincronizar();

@@ -22,6 +22,13 @@ const QString kCanWrite = QStringLiteral("CAN_WRITE");
 const QString kStatus = QStringLiteral("STATUS");
 
 const QString kInvalidCaption = QStringLiteral("Diretório inválido");
+constexpr int kPathDestWidth = 250;
+
+QString tooLong(const QString &path)
+{
+    return QStringLiteral("O caminho do diretório tem mais de %1 caracteres: \"").arg(kPathDestWidth) + path
+        + QStringLiteral("\".");
+}
 
 QString withoutTrailingSeparators(QString path)
 {
@@ -60,7 +67,7 @@ std::vector<MemTable::Field> destinosFields()
 {
     return {
         {QStringLiteral("ID"), MemTable::Type::AutoInc, 0},
-        {kPathDest, MemTable::Type::Text, 250},
+        {kPathDest, MemTable::Type::Text, kPathDestWidth},
         {kCanWrite, MemTable::Type::Text, 15},
         {kStatus, MemTable::Type::Text, 10},
     };
@@ -217,10 +224,9 @@ void SyncSvrs::qgDestinosColumn4ButtonClick(int row)
                                                            "\"AppTivra\" de destino dos arquivos."));
         return;
     }
-    VerificaDestinoEscolhido(row, chosen);
-    const QString conflict = destinationConflict(edOrigem, chosen);
-    if (!conflict.isEmpty())
-        overlapBox({conflict});
+    const QString reason = VerificaDestinoEscolhido(row, chosen);
+    if (!reason.isEmpty() && reason == destinationConflict(edOrigem, chosen))
+        overlapBox({reason});
     HabilitaSincronizar();
 }
 
@@ -228,10 +234,9 @@ void SyncSvrs::qgDestinosEdited(int row)
 {
     if (copying || row < 0 || row >= cdsDestinos.count())
         return;
-    VerificaDestinoDigitado(row);
-    const QString conflict = destinationConflict(edOrigem, cdsDestinos.text(row, kPathDest));
-    if (!conflict.isEmpty())
-        overlapBox({conflict});
+    const QString reason = VerificaDestinoDigitado(row);
+    if (!reason.isEmpty() && reason == destinationConflict(edOrigem, cdsDestinos.text(row, kPathDest)))
+        overlapBox({reason});
     HabilitaSincronizar();
 }
 
@@ -248,13 +253,29 @@ QString SyncSvrs::VerificaDestinoEscolhido(int row, const QString &path)
 {
     cdsDestinos.setValue(row, kPathDest, path);
     cdsDestinos.setValue(row, kStatus, kAguardando);
-    QString reason = destinationConflict(edOrigem, path);
+    // PATH_DEST keeps 250 characters: a longer path would be checked and copied cut short, into
+    // another folder.
+    QString reason = path.size() > kPathDestWidth ? tooLong(path) : destinationConflict(edOrigem, path);
     if (reason.isEmpty() && !CheckPermissaoEscrita(session, localPath(path), false))
         reason = QStringLiteral("Sem permissão de escrita no diretório \"") + path + QStringLiteral("\".");
     cdsDestinos.setValue(row, kCanWrite, reason.isEmpty() ? kAprovado : kReprovado);
     setNote(row, reason);
     Q_EMIT changed();
     return reason;
+}
+
+int SyncSvrs::AdicionaDestinoDigitado(const QString &path)
+{
+    const int row = cdsDestinos.append({{kPathDest, path}});
+    if (path.trimmed().size() <= kPathDestWidth) {
+        VerificaDestinoDigitado(row);
+    } else {
+        cdsDestinos.setValue(row, kStatus, kAguardando);
+        cdsDestinos.setValue(row, kCanWrite, kReprovado);
+        setNote(row, tooLong(path.trimmed()));
+        Q_EMIT changed();
+    }
+    return row;
 }
 
 QString SyncSvrs::VerificaDestinoDigitado(int row)

@@ -91,6 +91,8 @@ public:
     // the write test. Set STATUS to "Aguardando" and CAN_WRITE; return the reason of a refusal.
     QString VerificaDestinoEscolhido(int row, const QString &path);
     QString VerificaDestinoDigitado(int row);
+    // Appends a typed destination and checks it; a path longer than PATH_DEST holds is refused.
+    int AdicionaDestinoDigitado(const QString &path);
     // Refuses every approved row that overlaps the origin; returns one line per refused row.
     QStringList RecusaDestinosSobrepostos();
 

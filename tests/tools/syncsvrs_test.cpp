@@ -220,6 +220,27 @@ TEST_F(SyncSvrsTest, DestinationsOverlappingTheOriginAreRefusedBeforeAnythingIsC
     EXPECT_EQ(tree(origin), before);
 }
 
+TEST_F(SyncSvrsTest, APathLongerThanTheFieldIsRefusedNotCutShort)
+{
+    setOrigin(appDir(QStringLiteral("Origem/AppTivra")));
+    // Cut at 250 characters the path would name the application directory "Longo/AppTivra".
+    const QString parent = appDir(QStringLiteral("Longo/AppTivra"));
+    QString relative = QStringLiteral("Longo/AppTivra");
+    while (path(relative).size() <= 250)
+        relative += QStringLiteral("/Subpasta_com_nome_comprido");
+    const QString deep = appDir(relative + QStringLiteral("/AppTivra"));
+    ASSERT_GT(deep.size(), 250);
+    const int typedRow = sync.AdicionaDestinoDigitado(deep);
+    const int chosenRow = chosen(deep);
+    for (int row : {typedRow, chosenRow}) {
+        EXPECT_EQ(canWrite(row), kReprovado) << row;
+        EXPECT_TRUE(sync.rowNote(row).contains(QStringLiteral("mais de 250 caracteres"))) << row;
+    }
+    EXPECT_FALSE(sync.btSyncEnabled);
+    EXPECT_TRUE(sync.Sincronizar().isEmpty());
+    EXPECT_TRUE(QDir(parent + QStringLiteral("/Producao")).isEmpty());
+}
+
 TEST_F(SyncSvrsTest, TwoDestinationsTheSecondFailingAndTheSavedLog)
 {
     const QString origin = appDir(QStringLiteral("Origem/AppTivra"));
