@@ -1,9 +1,7 @@
-// The unattended form of the synchronisation: its command line, the line per destination, the
-// error log and the exit status.
+// The unattended form of the synchronisation: its command line and its refusals (the copies, the
+// error log and the exit statuses of the real program are in tests/e2e/sync_test.cpp).
 #include "synctest.h"
 
-#include "platform/textfile.h"
-#include "support/pewriter.h"
 #include "tools/synccommand.h"
 
 namespace tivra::synctest {
@@ -40,50 +38,6 @@ protected:
     QString logFile = path(QStringLiteral("installer/Log/LogSincronizacao.txt"));
     QStringList printed;
 };
-
-TEST_F(SyncCommandTest, EveryDestinationCopiedExitsZeroWithALinePerDestination)
-{
-    const QString origin = appDir(QStringLiteral("Origem/AppTivra"));
-    testsupport::writeVersionedFile(origin + QStringLiteral("/Producao/App.dll"), 2, 0, 0, 0);
-    testsupport::writeVersionedFile(origin + QStringLiteral("/Producao/Mais.dll"), 2, 0, 0, 0);
-    const QString first = appDir(QStringLiteral("S1/AppTivra"));
-    testsupport::writeVersionedFile(first + QStringLiteral("/Producao/App.dll"), 5, 0, 0, 0);  // newer: kept
-    const QByteArray newer = testsupport::readAll(first + QStringLiteral("/Producao/App.dll"));
-    const QString second = appDir(QStringLiteral("S2/AppTivra"));
-    EXPECT_EQ(run({QStringLiteral("/sync:") + origin, QStringLiteral("/to:") + first, QStringLiteral("/to:") + second,
-                   QStringLiteral("/quiet")}),
-              SyncExitCopied);
-    EXPECT_EQ(printed, (QStringList{QStringLiteral("Diretório \"") + first + QStringLiteral("\" - Concluído"),
-                                    QStringLiteral("Diretório \"") + second + QStringLiteral("\" - Concluído"),
-                                    QStringLiteral("Sincronização de Arquivos Concluída!")}));
-    EXPECT_EQ(testsupport::readAll(first + QStringLiteral("/Producao/App.dll")), newer);
-    EXPECT_EQ(testsupport::readAll(first + QStringLiteral("/Producao/Mais.dll")),
-              testsupport::readAll(origin + QStringLiteral("/Producao/Mais.dll")));
-    EXPECT_FALSE(QFileInfo::exists(logFile));
-    EXPECT_TRUE(ui.boxes().empty());
-}
-
-TEST_F(SyncCommandTest, AFailedDestinationDoesNotStopTheOthersAndIsLogged)
-{
-    const QString origin = appDir(QStringLiteral("Origem/AppTivra"));
-    write(QStringLiteral("Origem/AppTivra/Producao/a.txt"), "a");
-    const QString first = appDir(QStringLiteral("S1/AppTivra"));
-    const QString second = appDir(QStringLiteral("S2/AppTivra"));
-    setCopyFaultForTesting([&](const QString &, const QString &destination) { return destination.startsWith(first); });
-    EXPECT_EQ(run({QStringLiteral("/sync:") + origin, QStringLiteral("/to:") + first, QStringLiteral("/to:") + second}),
-              SyncExitFailed);
-    ASSERT_EQ(printed.size(), 4) << printed.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(printed[0].startsWith(QStringLiteral("Diretório \"") + first + QStringLiteral("\" - Erro: Não foi possível copiar")));
-    EXPECT_EQ(printed[1], QStringLiteral("Diretório \"") + second + QStringLiteral("\" - Concluído"));
-    EXPECT_EQ(printed[2], QStringLiteral("Log de erros: ") + logFile);
-    EXPECT_EQ(printed[3], QStringLiteral("Erro durante a sincronização de diretórios."));
-    const QStringList lines = platform::readTextLines(logFile);
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0], QStringLiteral("Erro(s) gerado(s) durante a sincronização:"));
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Diretório \"") + first + QStringLiteral("\" - Não foi possível copiar")));
-    EXPECT_TRUE(testsupport::readAll(logFile).contains("\r\n"));
-    EXPECT_EQ(testsupport::readAll(second + QStringLiteral("/Producao/a.txt")), QByteArray("a"));
-}
 
 TEST_F(SyncCommandTest, ARefusedDestinationOrOriginCopiesNothing)
 {
