@@ -9,12 +9,17 @@
 // file system is synced (so no write-back of the previous round runs into the timed one). Prints, for each, the best and the median elapsed time
 // and the best CPU time (user + system, the copy's own or cp's), and the ratios; on a machine
 // shared with other work the best times and the CPU times are the steadier figures.
+// A third case times the server synchronisation:
+//   sync      the tree as an application directory synchronised to two destinations that hold
+//             the same files (the checks of both destinations and both copies), against
+//             "cp -r SRC/. DST" to two other such destinations, one after the other.
 //
-//   bench_copy [--files N] [--mb N] [--runs N] [--only fresh|replace] [--keep] [WORK_FOLDER]
+//   bench_copy [--files N] [--mb N] [--runs N] [--only fresh|replace|sync] [--keep] [WORK_FOLDER]
 #include "core/session.h"
 #include "deploy/foldercopy.h"
 #include "support/pewriter.h"
 #include "support/scriptedui.h"
+#include "tools/syncsvrs.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -137,6 +142,39 @@ Timing timeCp(const QString &source, const QString &destination, bool into)
     return timing;
 }
 
+// The synchronisation of the origin to the destinations as the window and the unattended form
+// run it: each destination checked as typed, then copied.
+Timing timeSync(InstallerSession &session, const QString &origin, const QStringList &destinations, int *concluded)
+{
+    const double cpu = cpuSeconds(RUSAGE_SELF);
+    QElapsedTimer timer;
+    timer.start();
+    SyncSvrs sync(session);
+    sync.origemPadrao = origin;
+    sync.FormShow();
+    for (const QString &destination : destinations)
+        sync.VerificaDestinoDigitado(sync.cdsDestinos.append({{QStringLiteral("PATH_DEST"), destination}}));
+    const QStringList errors = sync.Sincronizar();
+    const Timing timing{timer.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_SELF) - cpu};
+    for (const QString &error : errors)
+        say(QStringLiteral("sync: ") + error);
+    *concluded = 0;
+    for (int row = 0; row < sync.cdsDestinos.count(); ++row)
+        *concluded += sync.cdsDestinos.text(row, QStringLiteral("STATUS")) == kConcluido ? 1 : 0;
+    return timing;
+}
+
+Timing timeCpEach(const QString &source, const QStringList &destinations)
+{
+    Timing total;
+    for (const QString &destination : destinations) {
+        const Timing one = timeCp(source, destination, true);
+        total.wall += one.wall;
+        total.cpu += one.cpu;
+    }
+    return total;
+}
+
 struct Summary {
     double best = 0;
     double median = 0;
@@ -232,6 +270,36 @@ int main(int argc, char **argv)
                 .arg(name, -7).arg(o.median, 0, 'f', 3).arg(c.median, 0, 'f', 3).arg(o.median / c.median, 0, 'f', 2));
         say(QStringLiteral("%1 CPU:    folder copy %2 s, cp -r %3 s, ratio %4")
                 .arg(name, -7).arg(o.bestCpu, 0, 'f', 3).arg(c.bestCpu, 0, 'f', 3).arg(o.bestCpu / c.bestCpu, 0, 'f', 2));
+    }
+    if (only.isEmpty() || only == QLatin1String("sync")) {
+        const QStringList synced{root + QStringLiteral("/sync1/AppTivra"), root + QStringLiteral("/sync2/AppTivra")};
+        const QStringList copied{root + QStringLiteral("/cp1/AppTivra"), root + QStringLiteral("/cp2/AppTivra")};
+        // Destinations holding the same files: populated once, untimed.
+        for (const QString &destination : synced + copied) {
+            QDir().mkpath(QFileInfo(destination).path());
+            timeCp(source, destination, false);
+        }
+        std::vector<Timing> oursTimes;
+        std::vector<Timing> cpTimes;
+        for (int run = 0; run < runs; ++run) {
+            int concluded = 0;
+            settle(source);
+            oursTimes.push_back(timeSync(session, source, synced, &concluded));
+            if (concluded != 2) {
+                say(QStringLiteral("synchronisation copied %1 destinations of 2").arg(concluded));
+                allGood = false;
+            }
+            settle(source);
+            cpTimes.push_back(timeCpEach(source, copied));
+        }
+        const Summary o = summarise(oursTimes);
+        const Summary c = summarise(cpTimes);
+        say(QStringLiteral("sync    best:   synchronisation %1 s, cp -r x2 %2 s, ratio %3 (goal at most 1.5)")
+                .arg(o.best, 0, 'f', 3).arg(c.best, 0, 'f', 3).arg(o.best / c.best, 0, 'f', 2));
+        say(QStringLiteral("sync    median: synchronisation %1 s, cp -r x2 %2 s, ratio %3")
+                .arg(o.median, 0, 'f', 3).arg(c.median, 0, 'f', 3).arg(o.median / c.median, 0, 'f', 2));
+        say(QStringLiteral("sync    CPU:    synchronisation %1 s, cp -r x2 %2 s, ratio %3")
+                .arg(o.bestCpu, 0, 'f', 3).arg(c.bestCpu, 0, 'f', 3).arg(o.bestCpu / c.bestCpu, 0, 'f', 2));
     }
     return allGood ? 0 : 1;
 }

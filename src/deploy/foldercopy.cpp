@@ -153,8 +153,10 @@ private:
         // line, and the caller's count of handled files tells.
         std::unique_ptr<OpenedFile> target = OpenedFile::open(destination);
         const FileUseProbe::Presence presence = m_probe->presence(*target);
-        if (presence == FileUseProbe::Presence::HeldOpen)
+        if (presence == FileUseProbe::Presence::HeldOpen) {
+            m_request.skippedInUse.append(destination);
             return true;
+        }
         // Each file is opened once: its version read from the open file, then copied from it.
         const std::unique_ptr<OpenedFile> sourceFile = OpenedFile::open(source);
         const QString sourceVersion = sourceFile->versionText();

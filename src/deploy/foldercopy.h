@@ -27,6 +27,7 @@ struct FolderCopyRequest {
     // Filled by the copy.
     QStringList resultList;    // one line per file copied or kept
     QStringList handledFiles;  // the same files, as paths below source with "/" separators
+    QStringList skippedInUse;  // destination files passed over because a program holds them open
     QString errorText;       // why the copy failed
 };
 

@@ -1,5 +1,6 @@
 // Program start: the application, the five windows in their order, the message loop; or, with
-// "/quiet", the unattended run without any window.
+// "/quiet", the unattended run without any window; or, with "/sync:ORIGIN /to:DEST...", the
+// unattended server synchronisation.
 #include "app/installer.h"
 #include "app/singleinstance.h"
 #include "app/unattended.h"
@@ -7,8 +8,10 @@
 #include "gui/sidewindows.h"
 #include "gui/tfrexecqry.h"
 #include "gui/tfrinstaller.h"
+#include "gui/tfrsyncsvrs.h"
 #include "gui/tfrtablespaces.h"
 #include "platform/system.h"
+#include "tools/synccommand.h"
 
 #include <QApplication>
 #include <QDir>
@@ -90,10 +93,34 @@ int runQuiet(int argc, char *argv[])
     installer.FormDestroy();
     return status;
 }
+
+// "/sync:ORIGIN /to:DEST... /quiet": the synchronisation without a window. It takes the folder lock
+// as the other runs do: its origin is normally the application directory this installer updates,
+// and an update run from the same folder must not change it while it is copied to the servers.
+int runSync(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    tivra::UnattendedUserInterface ui;
+    tivra::InstanceLock lock;
+    if (startInstallerProcess(ui, lock) != 0)
+        return tivra::SyncExitFailed;
+    tivra::InstallerSession session(ui);
+    session.installerDirectory = tivra::platform::installerDirectory();
+    return tivra::runSyncCommand(session, tivra::parseSyncCommand(tivra::platform::commandLineArguments()),
+                                 session.installerDirectory + QStringLiteral("Log/LogSincronizacao.txt"),
+                                 [](const QString &line) {
+                                     std::printf("%s\n", qPrintable(line));
+                                     std::fflush(stdout);
+                                 });
+}
 }  // namespace
 
 int main(int argc, char *argv[])
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "/sync:", 6) == 0 || std::strncmp(argv[i], "/to:", 4) == 0)
+            return runSync(argc, argv);
+    }
     if (hasArgument(argc, argv, "/quiet"))
         return runQuiet(argc, argv);
 
@@ -113,14 +140,12 @@ int main(int argc, char *argv[])
 
     tivra::gui::TfrUpdate update(&main);
     tivra::gui::TfrTableSpaces tableSpaces(installer.session, &main);
-    tivra::gui::TfrSyncSvrs syncSvrs(&main);
+    tivra::gui::TfrSyncSvrs syncSvrs(installer.session, &main);
     tivra::gui::TfrExecQry execQry(installer.session, &main);
     QObject::connect(&installer, &tivra::Installer::execQryRequested, &execQry, &QDialog::exec);
     QObject::connect(&installer, &tivra::Installer::tableSpacesRequested, &tableSpaces, &QDialog::exec);
     QObject::connect(&installer, &tivra::Installer::downloadRequested, &update, &QDialog::exec);
-    QObject::connect(&installer, &tivra::Installer::syncRequested, &syncSvrs, [&syncSvrs](const QString &) {
-        syncSvrs.exec();
-    });
+    syncSvrs.openOnRequest(installer);
     installer.FormShow();
 
     main.show();

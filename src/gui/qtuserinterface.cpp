@@ -35,6 +35,22 @@ const ButtonSpec kButtons[] = {
     {UserInterface::Abort, QMessageBox::Abort, "&Anular"}, {UserInterface::Retry, QMessageBox::Retry, "&Repetir"},
     {UserInterface::Ignore, QMessageBox::Ignore, "&Ignorar"},
 };
+// File dialog filters may come in the Windows form "description|mask|description|mask"
+// ("Arquivos de Texto (*.txt) | *.txt"); the Qt dialogs want "description (mask);;...".
+QString qtFilter(const QString &filter)
+{
+    if (!filter.contains(QLatin1Char('|')))
+        return filter;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype at = 0; at + 1 < parts.size(); at += 2) {
+        const QString description = parts[at].trimmed();
+        const QString masks = parts[at + 1].trimmed().replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries.append(description.contains(QLatin1Char('(')) ? description
+                                                              : description + QStringLiteral(" (") + masks + QLatin1Char(')'));
+    }
+    return entries.join(QStringLiteral(";;"));
+}
 }  // namespace
 
 UserInterface::Button QtUserInterface::messageBox(const MessageBox &box)
@@ -71,12 +87,12 @@ QString QtUserInterface::chooseFolder(const QString &title, const QString &start
 
 QString QtUserInterface::chooseOpenFile(const QString &title, const QString &filter, const QString &startFolder)
 {
-    return QFileDialog::getOpenFileName(m_parent, title, startFolder, filter);
+    return QFileDialog::getOpenFileName(m_parent, title, startFolder, qtFilter(filter));
 }
 
 QString QtUserInterface::chooseSaveFile(const QString &title, const QString &filter, const QString &startFolder)
 {
-    return QFileDialog::getSaveFileName(m_parent, title, startFolder, filter);
+    return QFileDialog::getSaveFileName(m_parent, title, startFolder, qtFilter(filter));
 }
 
 void QtUserInterface::showText(const QString &title, const QString &text, bool fixedFont, bool protectFromCopy)

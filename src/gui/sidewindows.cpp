@@ -17,9 +17,4 @@ TfrUpdate::TfrUpdate(QWidget *parent) : QDialog(parent)
     prepare(this, "TfrUpdate", QStringLiteral("Download de Pacotes"));
 }
 
-TfrSyncSvrs::TfrSyncSvrs(QWidget *parent) : QDialog(parent)
-{
-    prepare(this, "TfrSyncSvrs", QStringLiteral("Sincronizar Arquivos entre servidores"));
-}
-
 }  // namespace tivra::gui

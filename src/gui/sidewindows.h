@@ -11,10 +11,4 @@ public:
     explicit TfrUpdate(QWidget *parent = nullptr);
 };
 
-class TfrSyncSvrs : public QDialog {
-    Q_OBJECT
-public:
-    explicit TfrSyncSvrs(QWidget *parent = nullptr);
-};
-
 }  // namespace tivra::gui

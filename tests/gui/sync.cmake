@@ -1,0 +1,7 @@
+# The server synchronisation window driven offscreen. Included from tests/gui/CMakeLists.txt.
+add_executable(tivra_sync_gui_tests ${CMAKE_CURRENT_LIST_DIR}/sync_window_test.cpp)
+target_include_directories(tivra_sync_gui_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(tivra_sync_gui_tests PRIVATE tivra_gui tivra_tools tivra_testsupport Qt6::Test tivra_options)
+add_test(NAME tivra_sync_gui_tests COMMAND tivra_sync_gui_tests)
+set_tests_properties(tivra_sync_gui_tests PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TIVRA_REGISTRY=;TIVRA_SYSTEM_DIR=;TIVRA_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/share")
