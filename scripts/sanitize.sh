@@ -2,8 +2,7 @@
 # Builds everything (GUI included) with AddressSanitizer and UndefinedBehaviorSanitizer in a build
 # folder of its own and runs the whole CTest suite there. Any sanitizer report fails a test and so
 # this script: UBSan does not recover (-fno-sanitize-recover=all), ASan stops at the first error,
-# LeakSanitizer checks every process at exit. Run after scripts/setup.sh (scripts/test.sh or
-# .ci/run do that).
+# LeakSanitizer checks every process at exit.
 #
 #   bash scripts/sanitize.sh            (build folder: build-asan, or $SANITIZE_BUILD_DIR)
 set -euo pipefail
@@ -11,6 +10,8 @@ cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 BUILD_DIR=${SANITIZE_BUILD_DIR:-build-asan}
 SAN="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+
+bash scripts/setup.sh
 
 # -O1 keeps the instrumented tests fast enough and the build short; Debug keeps Qt's assertions on.
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIVRA_GUI=ON -DTIVRA_TESTS=ON \

@@ -104,7 +104,7 @@ void profileSeeds(const QString &scratch, const QString &sourceDir)
         ini.writeString(QStringLiteral("Opções"), QStringLiteral("Ativo"), QStringLiteral("-1"));
         ini.flush();
     }
-    put(QStringLiteral("profile"), QStringLiteral("ansi.ini"), readFile(ansi) + QByteArray("; comentário\r\n[sem fim\r\nsem igual\r\n"));
+    put(QStringLiteral("profile"), QStringLiteral("ansi.ini"), readFile(ansi) + windowsText(QStringLiteral("; comentário\n[sem fim\nsem igual\n")));
 
     const QString unicode = scratch + QStringLiteral("/utf16.ini");
     {
