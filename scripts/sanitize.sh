@@ -14,8 +14,10 @@ SAN="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-poin
 bash scripts/setup.sh
 
 # -O1 keeps the instrumented tests fast enough and the build short; Debug keeps Qt's assertions on.
+# GCC's -Wmaybe-uninitialized gives false reports on instrumented code (seen on a Qt slot lambda
+# in src/gui/tfrinstaller.cpp); the plain build checks that warning with -Werror.
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIVRA_GUI=ON -DTIVRA_TESTS=ON \
-  -DCMAKE_CXX_FLAGS="-O1 $SAN" -DCMAKE_EXE_LINKER_FLAGS="$SAN" -DCMAKE_SHARED_LINKER_FLAGS="$SAN"
+  -DCMAKE_CXX_FLAGS="-O1 $SAN -Wno-maybe-uninitialized" -DCMAKE_EXE_LINKER_FLAGS="$SAN" -DCMAKE_SHARED_LINKER_FLAGS="$SAN"
 cmake --build "$BUILD_DIR" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
