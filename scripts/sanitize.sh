@@ -14,11 +14,13 @@ SAN="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-poin
 bash scripts/setup.sh
 
 # -O1 keeps the instrumented tests fast enough and the build short; Debug keeps Qt's assertions on.
-# GCC's -Wmaybe-uninitialized gives false reports on instrumented code (seen on a Qt slot lambda
-# in src/gui/tfrinstaller.cpp); the plain build checks that warning with -Werror.
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIVRA_GUI=ON -DTIVRA_TESTS=ON \
-  -DCMAKE_CXX_FLAGS="-O1 $SAN -Wno-maybe-uninitialized" -DCMAKE_EXE_LINKER_FLAGS="$SAN" -DCMAKE_SHARED_LINKER_FLAGS="$SAN"
-cmake --build "$BUILD_DIR" -j"$(nproc)"
+# Warnings are not errors here (CI is unset for CMake, which would force TIVRA_WERROR on): GCC
+# warns falsely on instrumented code (-Wmaybe-uninitialized on a Qt slot lambda of
+# src/gui/tfrinstaller.cpp), and the plain build already checks every warning with -Werror.
+env -u CI cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIVRA_GUI=ON -DTIVRA_TESTS=ON \
+  -DTIVRA_WERROR=OFF -DCMAKE_CXX_FLAGS="-O1 $SAN -Wno-maybe-uninitialized" \
+  -DCMAKE_EXE_LINKER_FLAGS="$SAN" -DCMAKE_SHARED_LINKER_FLAGS="$SAN"
+env -u CI cmake --build "$BUILD_DIR" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
