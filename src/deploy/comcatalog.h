@@ -68,8 +68,17 @@ public:
     virtual void shutdownApplication(const QString &name) = 0;
 };
 
-// Where the stand-in keeps its catalog (not used on Windows).
+// Where the stand-in keeps its catalog: TIVRA_COMPLUS_CATALOG, else "COMPlusCatalog.ini" in the
+// installer directory.
 QString comPlusCatalogPath(const QString &installerDirectory);
+
+// The file-backed stand-in kept at that path; built on every system.
+std::unique_ptr<ComAdminCatalog> openFileBackedCatalog(const QString &path);
+
+// The catalog the COM+ stages work on: the system's (ComAdminCatalog::open), or the file-backed
+// stand-in at comPlusCatalogPath when TIVRA_COMPLUS_STANDIN is 1. The tests set it, so that on
+// Windows they never touch the machine's real COM+ catalog; a rehearsal on Windows may set it too.
+std::unique_ptr<ComAdminCatalog> openComPlusCatalog(const QString &installerDirectory);
 
 // Windows version classes that decide which application properties may be set.
 enum class WindowsVersionClass {

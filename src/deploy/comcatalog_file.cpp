@@ -1,5 +1,6 @@
-// The COM+ catalog stand-in for systems without COM+: a text file that lists the applications with
-// their properties and components, and keeps a journal of what the installer did to them.
+// The COM+ catalog stand-in: a text file that lists the applications with their properties and
+// components, and keeps a journal of what the installer did to them. The catalog of systems
+// without COM+, and the one the tests use on every system.
 #include "deploy/comcatalog.h"
 
 #include "core/clock.h"
@@ -397,14 +398,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ComAdminCatalog> ComAdminCatalog::open(const QString &installerDirectory)
+std::unique_ptr<ComAdminCatalog> openFileBackedCatalog(const QString &path)
 {
-    return std::make_unique<FileComAdminCatalog>(comPlusCatalogPath(installerDirectory));
-}
-
-WindowsVersionClass currentWindowsVersionClass()
-{
-    return WindowsVersionClass::Unclassified;
+    return std::make_unique<FileComAdminCatalog>(path);
 }
 
 }  // namespace tivra

@@ -83,7 +83,8 @@ private:
 QString variantText(const VARIANT &value)
 {
     Variant text;
-    if (FAILED(VariantChangeType(text.out(), &value, 0, VT_BSTR)) || !text.get().bstrVal)
+    // VariantChangeType only reads its source, but the SDK declares it without const.
+    if (FAILED(VariantChangeType(text.out(), const_cast<VARIANT *>(&value), 0, VT_BSTR)) || !text.get().bstrVal)
         return {};
     return QString::fromWCharArray(text.get().bstrVal, static_cast<qsizetype>(SysStringLen(text.get().bstrVal)));
 }

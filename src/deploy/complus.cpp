@@ -52,7 +52,7 @@ QString applicationName(const QString &componentsLine)
 
 std::unique_ptr<ComAdminCatalog> openCatalog(const InstallerSession &session)
 {
-    return ComAdminCatalog::open(session.installerDirectory);
+    return openComPlusCatalog(session.installerDirectory);
 }
 
 // Index of the first application of that exact name, -1 when there is none.
@@ -67,6 +67,13 @@ int findApplication(CatalogCollection &applications, const QString &name)
 }
 
 }  // namespace
+
+std::unique_ptr<ComAdminCatalog> openComPlusCatalog(const QString &installerDirectory)
+{
+    if (qEnvironmentVariableIntValue("TIVRA_COMPLUS_STANDIN") == 1)
+        return openFileBackedCatalog(comPlusCatalogPath(installerDirectory));
+    return ComAdminCatalog::open(installerDirectory);
+}
 
 QString comPlusCatalogPath(const QString &installerDirectory)
 {

@@ -28,7 +28,7 @@ protected:
     std::vector<App> applications() const
     {
         std::vector<App> result;
-        const auto catalog = ComAdminCatalog::open(session.installerDirectory);
+        const auto catalog = openFileBackedCatalog(catalogPath);
         const auto collection = catalog->getCollection(QStringLiteral("Applications"));
         collection->populate();
         for (int i = 0; i < collection->count(); ++i) {

@@ -5,4 +5,4 @@ target_include_directories(tivra_db_gui_tests PRIVATE ${PROJECT_SOURCE_DIR}/test
 target_link_libraries(tivra_db_gui_tests PRIVATE tivra_gui tivra_db tivra_testsupport Qt6::Test tivra_options)
 add_test(NAME tivra_db_gui_tests COMMAND tivra_db_gui_tests)
 set_tests_properties(tivra_db_gui_tests PROPERTIES
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TIVRA_REGISTRY=;TIVRA_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/share")
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TIVRA_COMPLUS_STANDIN=1;TIVRA_REGISTRY=;TIVRA_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/share")

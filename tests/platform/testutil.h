@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QString>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace tivra::platform::test {
 
@@ -24,7 +26,11 @@ inline QByteArray readBytes(const QString &path)
 // Permission checks do not apply to the superuser.
 inline bool runningAsRoot()
 {
+#ifdef _WIN32
+    return false;  // no superuser that permission checks would pass over
+#else
     return geteuid() == 0;
+#endif
 }
 
 // Sets an environment variable for the lifetime of the object, then restores it.

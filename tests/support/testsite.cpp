@@ -8,6 +8,9 @@ namespace tivra::testsupport {
 
 TestSite::TestSite()
 {
+    // The COM+ stages of a test work on the file-backed stand-in, never on the machine's catalog
+    // (on Windows the real one would be changed).
+    qputenv("TIVRA_COMPLUS_STANDIN", "1");
     QDir(root()).mkpath(QStringLiteral("installer"));
     QDir(root()).mkpath(QStringLiteral("Sistema/AppTivra/Executaveis"));
 }

@@ -8,6 +8,9 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#ifdef _WIN32
+#include <windows.h>  // the Windows SDK's ODBC headers use its types without including it
+#endif
 #include <sql.h>
 #include <sqlext.h>
 
