@@ -34,7 +34,11 @@ bash scripts/setup.sh
 # Only the libraries the targets need are built: the fuzz build leaves the GUI and the tests out.
 # A Debug build keeps Qt's own checks on (an index outside a QByteArray, QString or QList aborts
 # instead of reading the terminator or spare capacity); -O1 keeps it fast.
-CC=clang-14 CXX=clang++-14 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
+LAUNCHER=()
+if command -v ccache > /dev/null; then
+  LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+CC=clang-14 CXX=clang++-14 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 "${LAUNCHER[@]}" \
   -DTIVRA_GUI=OFF -DTIVRA_TESTS=OFF -DTIVRA_FUZZ=ON >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)" --target fuzz_all
 

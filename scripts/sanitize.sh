@@ -17,7 +17,11 @@ bash scripts/setup.sh
 # Warnings are not errors here (CI is unset for CMake, which would force TIVRA_WERROR on): GCC
 # warns falsely on instrumented code (-Wmaybe-uninitialized on a Qt slot lambda of
 # src/gui/tfrinstaller.cpp), and the plain build already checks every warning with -Werror.
-env -u CI cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIVRA_GUI=ON -DTIVRA_TESTS=ON \
+LAUNCHER=()
+if command -v ccache > /dev/null; then
+  LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+env -u CI cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTIVRA_GUI=ON -DTIVRA_TESTS=ON "${LAUNCHER[@]}" \
   -DTIVRA_WERROR=OFF -DCMAKE_CXX_FLAGS="-O1 $SAN -Wno-maybe-uninitialized" \
   -DCMAKE_EXE_LINKER_FLAGS="$SAN" -DCMAKE_SHARED_LINKER_FLAGS="$SAN"
 env -u CI cmake --build "$BUILD_DIR" -j"$(nproc)"
