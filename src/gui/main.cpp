@@ -8,6 +8,7 @@
 #include "gui/tfrexecqry.h"
 #include "gui/tfrinstaller.h"
 #include "gui/tfrtablespaces.h"
+#include "gui/tfrupdate.h"
 #include "platform/system.h"
 
 #include <QApplication>
@@ -84,6 +85,7 @@ int runQuiet(int argc, char *argv[])
     if (const int refused = startInstallerProcess(ui, lock))
         return refused;
     tivra::Installer installer(ui);
+    installer.releaseInstanceLock = [&lock] { lock.release(); };
     installer.FormCreate();
     installer.FormShow();
     const int status = tivra::runUnattended(installer);
@@ -106,12 +108,13 @@ int main(int argc, char *argv[])
     const QStringList arguments = tivra::platform::commandLineArguments();
 
     tivra::Installer installer(ui);
+    installer.releaseInstanceLock = [&lock] { lock.release(); };
     tivra::gui::TfrInstaller main(installer);
     ui.setParentWindow(&main);
     ui.setBusyHandler([&main](bool on) { main.setBusy(on); });
     installer.FormCreate();
 
-    tivra::gui::TfrUpdate update(&main);
+    tivra::gui::TfrUpdate update(installer.downloadWindow, &main);
     tivra::gui::TfrTableSpaces tableSpaces(installer.session, &main);
     tivra::gui::TfrSyncSvrs syncSvrs(&main);
     tivra::gui::TfrExecQry execQry(installer.session, &main);

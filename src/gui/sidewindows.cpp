@@ -12,11 +12,6 @@ void prepare(QDialog *dialog, const char *name, const QString &caption)
 }
 }  // namespace
 
-TfrUpdate::TfrUpdate(QWidget *parent) : QDialog(parent)
-{
-    prepare(this, "TfrUpdate", QStringLiteral("Download de Pacotes"));
-}
-
 TfrSyncSvrs::TfrSyncSvrs(QWidget *parent) : QDialog(parent)
 {
     prepare(this, "TfrSyncSvrs", QStringLiteral("Sincronizar Arquivos entre servidores"));

@@ -5,12 +5,6 @@
 
 namespace tivra::gui {
 
-class TfrUpdate : public QDialog {
-    Q_OBJECT
-public:
-    explicit TfrUpdate(QWidget *parent = nullptr);
-};
-
 class TfrSyncSvrs : public QDialog {
     Q_OBJECT
 public:
