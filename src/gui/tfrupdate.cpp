@@ -225,6 +225,7 @@ void TfrUpdate::renderGrid()
         m_grid->setColumnHidden(kColFirstAlias + n, !column.visible);
         auto *header = new QTableWidgetItem(column.caption);
         header->setTextAlignment(Qt::AlignCenter);
+        header->setToolTip(column.caption);
         m_grid->setHorizontalHeaderItem(kColFirstAlias + n, header);
         if (column.visible)
             m_grid->setColumnWidth(kColFirstAlias + n, 40);
