@@ -166,6 +166,15 @@ void TfrUpdate::showEvent(QShowEvent *event)
         m_timer1->start();
 }
 
+void TfrUpdate::reject()
+{
+    if (m_logic.downloading) {
+        m_logic.cancelDownload();
+        return;
+    }
+    QDialog::reject();
+}
+
 void TfrUpdate::keyPressEvent(QKeyEvent *event)
 {
     // Enter in the password field signs in; nowhere else does it close the window.

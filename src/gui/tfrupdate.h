@@ -43,6 +43,9 @@ public:
 
     // Re-reads the window state of the logic.
     void render();
+    // Closing (the frame, Esc) while a download runs cancels the download instead: the former
+    // package stays and the window remains open to say so.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -158,7 +158,10 @@ void PackageDownloadWindow::btAuthClick()
 
 bool PackageDownloadWindow::AutenticaSAC()
 {
-    if (m_session.darnuMode && m_session.continueChain)
+    // A chain that goes on signs in with the customer code of the earlier sign-in. When this
+    // process has none yet (an unattended chain started with the remembered data), the user list
+    // is asked as usual: without the code only the versions for every customer would be offered.
+    if (m_session.darnuMode && m_session.continueChain && !codigoClienteSAC.isEmpty())
         return true;
     const BuildSettings &build = m_session.build;
     const QString url = joinUrl(build.makerSite, kUserListPath) + QStringLiteral("?access=") + build.userListToken;

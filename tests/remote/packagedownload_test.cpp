@@ -327,7 +327,7 @@ TEST_F(DownloadWindowTest, DescriptionAndImportFromDisk)
 TEST_F(DownloadWindowTest, DarnuChainFetchesTheFirstVersionNotInstalled)
 {
     databases = {{"PROD", 1, 210}};
-    write("repo/Versoes.txt", "2.1.0=10=Todos=x=S\r\n2.1.1=10=Todos=x=S\r\n2.2.0=10=Todos=x=S\r\n");
+    write("repo/Versoes.txt", "2.1.0=10=Todos=x=S\r\n2.1.1=10=C01=x=S\r\n2.2.0=10=Todos=x=S\r\n");
     // Remembered data from an earlier sign-in.
     window->FormShow();
     window->edUsuarioSAC = QStringLiteral("maria");
@@ -338,7 +338,18 @@ TEST_F(DownloadWindowTest, DarnuChainFetchesTheFirstVersionNotInstalled)
 
     session->darnuMode = true;
     session->continueChain = true;
-    write("users.txt", "");  // the chain signs in without the list
+    // The first link of a chain in this process has no customer code yet: it asks the list.
+    EXPECT_TRUE(window->codigoClienteSAC.isEmpty());
+    window->FormShow();
+    QFile::remove(site.root() + QStringLiteral("/site/repo/2.1.1/Update.pack"));
+    ui.answerNext(UserInterface::Ok);  // 2.1.1 (C01's) is the next one; its download fails here
+    window->Timer1Timer();
+    EXPECT_EQ(window->codigoClienteSAC, QStringLiteral("C01"));
+    EXPECT_EQ(rowOf("2.1.1"), 1);
+    EXPECT_EQ(readAll(packagePath()), kFormer);
+    write("repo/2.1.1/Update.pack", newPackage);
+    ui.clearBoxes();
+    write("users.txt", "");  // later links sign in without the list
     // A local copy of the next version, relative to the current folder, is taken first.
     const QString local = site.writeFile(QStringLiteral("cwd/2.1.1/Update.pack"), "local 2.1.1");
     const QString previous = QDir::currentPath();
