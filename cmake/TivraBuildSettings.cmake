@@ -10,8 +10,10 @@ set(TIVRA_MAKER_SITE "http://www.maker.invalid/" CACHE STRING "Maker's web site 
 set(TIVRA_PACKAGE_REPOSITORY "http://packages.maker.invalid/tivra/" CACHE STRING
     "Package repository base address (ends in /)")
 set(TIVRA_USERLIST_TOKEN "tvrk" CACHE STRING "User-list access token (4 lower-case letters)")
-set(TIVRA_SAC_MASTER_PASSWORD "DEVMASTER01" CACHE STRING
-    "Support master password (11 upper-case letters and digits)")
+set(TIVRA_SAC_MASTER_PASSWORD "" CACHE STRING
+    "Support master password (11 upper-case letters and digits; empty: no master password is accepted)")
+set(TIVRA_SIGNING_PUBLIC_KEY "" CACHE STRING
+    "Ed25519 public key (64 hexadecimal digits) that downloaded packages and installers must be signed with; empty: no signatures are required")
 
 function(tivra_require_match name regex what)
   if(NOT "${${name}}" MATCHES "${regex}")
@@ -32,8 +34,13 @@ endif()
 tivra_require_match(TIVRA_MAKER_SITE "^https?://[^ ]+$" "an http:// or https:// address")
 tivra_require_match(TIVRA_PACKAGE_REPOSITORY "^https?://[^ ]+/$" "an http:// or https:// address ending in /")
 tivra_require_match(TIVRA_USERLIST_TOKEN "^[a-z][a-z][a-z][a-z]$" "4 lower-case letters")
-tivra_require_match(TIVRA_SAC_MASTER_PASSWORD "^[A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9]$"
-                    "11 upper-case letters and digits")
+tivra_require_match(TIVRA_SAC_MASTER_PASSWORD "^$|^[A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9][A-Z0-9]$"
+                    "empty or 11 upper-case letters and digits")
+tivra_require_match(TIVRA_SIGNING_PUBLIC_KEY "^$|^[0-9a-fA-F]+$" "empty or 64 hexadecimal digits")
+string(LENGTH "${TIVRA_SIGNING_PUBLIC_KEY}" _len_sign)
+if(NOT _len_sign EQUAL 0 AND NOT _len_sign EQUAL 64)
+  message(FATAL_ERROR "Build setting TIVRA_SIGNING_PUBLIC_KEY must be empty or 64 hexadecimal digits (an Ed25519 public key); it has ${_len_sign}.")
+endif()
 
 # Emit every value as a list of byte escapes, so no character needs C++ quoting.
 function(tivra_bytes_literal out value)
@@ -43,7 +50,7 @@ function(tivra_bytes_literal out value)
 endfunction()
 
 foreach(_v TIVRA_PACKAGE_PASSWORD TIVRA_CREDENTIAL_KEY_USER TIVRA_CREDENTIAL_KEY_PASSWORD TIVRA_MAKER_SITE
-           TIVRA_PACKAGE_REPOSITORY TIVRA_USERLIST_TOKEN TIVRA_SAC_MASTER_PASSWORD)
+           TIVRA_PACKAGE_REPOSITORY TIVRA_USERLIST_TOKEN TIVRA_SAC_MASTER_PASSWORD TIVRA_SIGNING_PUBLIC_KEY)
   tivra_bytes_literal(${_v}_LITERAL "${${_v}}")
 endforeach()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/buildsettings_values.h.in

@@ -1,6 +1,7 @@
 #include "app/installer.h"
 
 #include "app/subsystems.h"
+#include "app/progressform.h"
 #include "app/updaterun.h"
 #include "core/logfiles.h"
 #include "db/versiontables.h"
@@ -9,6 +10,7 @@
 #include "package/packagearchive.h"
 #include "platform/fileversion.h"
 #include "remote/http.h"
+#include "remote/selfupdate.h"
 #include "platform/system.h"
 #include "platform/trash.h"
 
@@ -67,7 +69,8 @@ Installer::Installer(UserInterface &ui, const BuildSettings &build, QObject *par
       cdsReferencesTarget(QStringLiteral("cdsReferencesTarget"), {}),
       cdsIndexTarget(QStringLiteral("cdsIndexTarget"), {}),
       statusGrid(&session.status, StatusLog::ColGroup),
-      checksGrid(&cdsChecks, 1 /* ETAPA */)
+      checksGrid(&cdsChecks, 1 /* ETAPA */),
+      downloadWindow(session)
 {
     connect(&session.status, &StatusLog::expandAllRequested, &statusGrid, &GroupedModel::expandAll);
     btAvancar.caption = QStringLiteral("&Avançar");
@@ -84,6 +87,22 @@ Installer::Installer(UserInterface &ui, const BuildSettings &build, QObject *par
     // Validation reads each database's latest complete script version from its version tables.
     installMaxPackCompleteQuery();
     finalReport = subsystems::sendFinalReport;
+    downloadWindow.prepareDatabases = [this] { subsystems::prepareDownloadDatabases(session); };
+    downloadWindow.FormCreate();
+    selfUpdateCheck = [](Installer &installer) { installer.checkInstallerVersion(); };
+}
+
+void Installer::checkInstallerVersion()
+{
+    remote::SelfUpdateEnvironment environment = remote::currentProgramEnvironment();
+    if (!ownVersionText.isEmpty())
+        environment.ownVersion = ownVersionText;
+    environment.siteReachable = siteReachable;
+    TProgressForm progress(session.ui);
+    progress.setTitulo(QStringLiteral("Atualizando Instalador, aguarde..."));
+    environment.showProgress = [&progress](bool shown) { progress.setShown(shown); };
+    environment.beforeRestart = releaseInstanceLock;
+    remote::VerificaVersaoInstalador(session, environment);
 }
 
 Installer::~Installer() = default;

@@ -8,6 +8,7 @@
 #include "core/memtable.h"
 #include "app/runsummary.h"
 #include "core/session.h"
+#include "remote/packagedownload.h"
 
 #include <QObject>
 #include <QString>
@@ -143,8 +144,15 @@ public:
         session.UpdateStatus(message, writeToLog, stage, image, addRow);
     }
 
-    // Step 5 of FormCreate: the installer self-update check. Empty until it is built.
+    // Step 5 of FormCreate: the installer self-update check (VerificaVersaoInstalador; tests
+    // replace it).
     std::function<void(Installer &)> selfUpdateCheck;
+    // Lets go of the installer directory's lock before a self-update starts the new executable in
+    // this process (set by the program's start).
+    std::function<void()> releaseInstanceLock;
+
+    // The package download window's behaviour (TfrUpdate); the GUI renders it.
+    remote::PackageDownloadWindow downloadWindow;
 
 Q_SIGNALS:
     // Something of the window state changed: the GUI re-reads it.
@@ -167,6 +175,12 @@ public:
     bool runStages();
     // The download window reports that it fetched a package.
     void packageDownloaded();
+    // Opens the download window with the loaded package's version: through the GUI when a window
+    // listens to downloadRequested, else without a window (unattended Darnu chains). A new
+    // package in place is then reloaded.
+    void openDownloadWindow();
+    // The self-update check of the running program (the default selfUpdateCheck).
+    void checkInstallerVersion();
     // Whether the maker's web site answers (bounded, short timeout). Replaceable by tests.
     std::function<bool(const QString &url)> siteReachable;
     // The stages of the run and the final report; replaceable by tests.

@@ -8,6 +8,7 @@
 #include "db/tablespaces.h"
 #include "db/validation.h"
 #include "db/versionchecks.h"
+#include "db/versiontables.h"
 #include "deploy/complus.h"
 #include "deploy/filechecks.h"
 #include "remote/finalreport.h"
@@ -81,6 +82,13 @@ void readAliases(InstallerSession &session)
 void validateDatabases(InstallerSession &session)
 {
     ValidarBancos(session);
+}
+
+void prepareDownloadDatabases(InstallerSession &session)
+{
+    ReadAliases(session);
+    ValidarBancos(session);
+    CreateTableVersoes(session);
 }
 
 void loadTableSpaces(InstallerSession &session)

@@ -24,6 +24,8 @@ QStringList unconfinedBinaryEntries(const InstallerSession &session);  // entrie
 void readAliases(InstallerSession &session);  // may throw with the text for the user
 void validateDatabases(InstallerSession &session);
 void loadTableSpaces(InstallerSession &session);
+// The download window's databases: aliases read, databases validated, version tables created.
+void prepareDownloadDatabases(InstallerSession &session);  // may throw
 
 // Leaving the first page: the catalog index of the package.
 void readCatalogIndex(InstallerSession &session);

@@ -8,6 +8,7 @@
 #include "platform/system.h"
 
 #include <QDir>
+#include <QMetaMethod>
 #include <QFileInfo>
 
 namespace tivra {
@@ -356,7 +357,23 @@ void Installer::btAtualizacoesClick()
                                               "conexão com a internet!"));
         return;
     }
-    Q_EMIT downloadRequested();
+    openDownloadWindow();
+}
+
+void Installer::openDownloadWindow()
+{
+    const bool packagePresent = QFileInfo::exists(session.installerDirectory + QStringLiteral("Update.pack"))
+                                && session.packageProblem.isEmpty();
+    downloadWindow.versaoPacoteCarregado = packagePresent ? session.package.versaoPacote : QString();
+    if (isSignalConnected(QMetaMethod::fromSignal(&Installer::downloadRequested))) {
+        Q_EMIT downloadRequested();
+    } else {
+        // No window: the download window's steps as showing it would run them.
+        downloadWindow.FormShow();
+        downloadWindow.Timer1Timer();
+    }
+    if (downloadWindow.novoPacote)
+        packageDownloaded();
 }
 
 void Installer::packageDownloaded()

@@ -14,6 +14,7 @@ const BuildSettings &BuildSettings::compiled()
         QString::fromLatin1(TIVRA_BS_PACKAGE_REPOSITORY),
         QString::fromLatin1(TIVRA_BS_USERLIST_TOKEN),
         QString::fromLatin1(TIVRA_BS_SAC_MASTER_PASSWORD),
+        QByteArray::fromHex(QByteArray(TIVRA_BS_SIGNING_PUBLIC_KEY)),
     };
     return settings;
 }

@@ -16,7 +16,10 @@ struct BuildSettings {
     QString makerSite;               // maker's web site address
     QString packageRepository;       // package repository base address, ends in "/"
     QString userListToken;           // 4 lower-case letters
-    QString sacMasterPassword;       // 11 upper-case letters and digits
+    QString sacMasterPassword;       // 11 upper-case letters and digits; empty: none is accepted
+    // Ed25519 public key (32 bytes) that downloaded packages and installers must carry a valid
+    // detached signature of; empty: no signature is asked for.
+    QByteArray signingPublicKey;
 
     // The values this build was configured with.
     static const BuildSettings &compiled();

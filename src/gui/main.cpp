@@ -5,11 +5,11 @@
 #include "app/singleinstance.h"
 #include "app/unattended.h"
 #include "gui/qtuserinterface.h"
-#include "gui/sidewindows.h"
 #include "gui/tfrexecqry.h"
 #include "gui/tfrinstaller.h"
 #include "gui/tfrsyncsvrs.h"
 #include "gui/tfrtablespaces.h"
+#include "gui/tfrupdate.h"
 #include "platform/system.h"
 #include "tools/synccommand.h"
 
@@ -87,6 +87,7 @@ int runQuiet(int argc, char *argv[])
     if (const int refused = startInstallerProcess(ui, lock))
         return refused;
     tivra::Installer installer(ui);
+    installer.releaseInstanceLock = [&lock] { lock.release(); };
     installer.FormCreate();
     installer.FormShow();
     const int status = tivra::runUnattended(installer);
@@ -133,12 +134,13 @@ int main(int argc, char *argv[])
     const QStringList arguments = tivra::platform::commandLineArguments();
 
     tivra::Installer installer(ui);
+    installer.releaseInstanceLock = [&lock] { lock.release(); };
     tivra::gui::TfrInstaller main(installer);
     ui.setParentWindow(&main);
     ui.setBusyHandler([&main](bool on) { main.setBusy(on); });
     installer.FormCreate();
 
-    tivra::gui::TfrUpdate update(&main);
+    tivra::gui::TfrUpdate update(installer.downloadWindow, &main);
     tivra::gui::TfrTableSpaces tableSpaces(installer.session, &main);
     tivra::gui::TfrSyncSvrs syncSvrs(installer.session, &main);
     tivra::gui::TfrExecQry execQry(installer.session, &main);

@@ -32,4 +32,9 @@ QString systemDirectory();
 // Opens a document with the desktop's associated program. Returns false on failure.
 bool openDocument(const QString &path);
 
+// Replaces the running program by the executable, started with the arguments (without the
+// program name) in the same process, as after a self-update. Returns only when that failed, with
+// the reason in error.
+bool replaceProcessImage(const QString &executable, const QStringList &arguments, QString *error);
+
 }  // namespace tivra::platform

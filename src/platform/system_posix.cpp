@@ -7,7 +7,12 @@
 
 #include <unistd.h>
 
+#include <QFile>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <vector>
 
 namespace tivra::platform {
 
@@ -56,6 +61,22 @@ bool openDocument(const QString &path)
     if (path.isEmpty())
         return false;
     return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+}
+
+bool replaceProcessImage(const QString &executable, const QStringList &arguments, QString *error)
+{
+    std::vector<QByteArray> storage;
+    storage.push_back(QFile::encodeName(executable));
+    for (const QString &argument : arguments)
+        storage.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &item : storage)
+        argv.push_back(item.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
 }
 
 }  // namespace tivra::platform

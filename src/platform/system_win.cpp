@@ -81,4 +81,13 @@ bool openDocument(const QString &path)
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
+bool replaceProcessImage(const QString &, const QStringList &, QString *error)
+{
+    // A running Windows executable cannot be replaced in place: the swap waits for the process to
+    // end (a batch started hidden).
+    if (error)
+        *error = QStringLiteral("not available on Windows");
+    return false;
+}
+
 }  // namespace tivra::platform

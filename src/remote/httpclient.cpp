@@ -100,6 +100,10 @@ Easy newHandle(const QByteArray &url, const HttpOptions &options)
     curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeoutMs));
     curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, long(options.totalTimeoutMs));
+    if (options.stallTimeoutS > 0) {
+        curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, long(options.stallTimeoutS));
+    }
     // Certificates of https addresses are checked (libcurl's default, stated here on purpose).
     curl_easy_setopt(curl.get(), CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_SSL_VERIFYHOST, 2L);

@@ -16,6 +16,7 @@ struct HttpOptions {
     int connectTimeoutMs = 15000;  // to establish the connection
     int totalTimeoutMs = 120000;   // the whole exchange
     qint64 maxBodyBytes = 64 * 1024 * 1024;  // larger answers are cut off as a failure
+    int stallTimeoutS = 0;         // > 0: a transfer that receives nothing for this long fails
     std::function<void()> pump;    // called every few tens of milliseconds while waiting
 };
 

@@ -44,6 +44,39 @@ if [ -x "$BUILD_DIR/tools/pack/tivra-pack" ] && [ -d "$HERE/package" ]; then
   "$BUILD_DIR/tools/pack/tivra-pack" "$HERE/package" "$INSTALLER/Update.pack" > /dev/null
 fi
 
+# The local maker's site of the demo (served by tivra-maker-site from $SITE_DIR/maker-site): a
+# package repository with four versions (the demo package 1.0.001 for every customer, 1.0.002
+# for the demo customer 0042, 1.1.000 for another customer only, 1.0.003 not published), the
+# support site's user list (user "demo", password "demo", customer 0042) and the installer's
+# published version and executable.
+MAKER="$SITE_DIR/maker-site"
+REPO="$MAKER/repo"
+mkdir -p "$REPO"
+if [ -x "$BUILD_DIR/tools/pack/tivra-pack" ] && [ -d "$HERE/package" ]; then
+  WORK=$(mktemp -d)
+  for version in 1.0.001 1.0.002 1.1.000 1.0.003; do
+    rm -rf "$WORK/package"
+    cp -r "$HERE/package" "$WORK/package"
+    sed -i "s/^VersaoPacote=[^\r]*/VersaoPacote=$version/" "$WORK/package/Config.ini"
+    mkdir -p "$REPO/$version"
+    "$BUILD_DIR/tools/pack/tivra-pack" "$WORK/package" "$REPO/$version/Update.pack" > /dev/null
+    printf 'Pacote de demonstração %s.\nCorreções e melhorias do Tivra*.\n' "$version" | ansi > "$REPO/$version/ChangeLog.txt"
+  done
+  rm -rf "$WORK"
+  size() { stat -c %s "$REPO/$1/Update.pack"; }
+  {
+    echo "1.0.001=$(size 1.0.001)=Todos=demo=S"
+    echo "1.0.002=$(size 1.0.002)=0042;0050=demo=S"
+    echo "1.1.000=$(size 1.1.000)=0099=outro cliente=S"
+    echo "1.0.003=$(size 1.0.003)=Todos=em preparação=N"
+  } | ansi > "$REPO/Versoes.txt"
+fi
+printf 'DEMO,%s,0042<BR>OUTRO,%s,0099<BR>' "$(printf demo | md5sum | cut -d' ' -f1)" \
+  "$(printf outro | md5sum | cut -d' ' -f1)" > "$MAKER/users.txt"
+# The installer's published version: the project's version, so the demo installer is current.
+sed -n 's/^project([A-Za-z]* VERSION \([0-9.]*\).*/\1/p' "$HERE/../../CMakeLists.txt" | tr -d '\n' > "$REPO/VersaoInstaller.txt"
+cp "$BUILD_DIR/src/gui/tivra-installer" "$REPO/Installer.exe"
+
 bash "$HERE/databases/make-databases.sh" "$BUILD_DIR" "$INSTALLER"  # registry export, Drivers.ini, embedded databases
 
 echo "$SITE_DIR"

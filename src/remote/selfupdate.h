@@ -1,0 +1,66 @@
+// The installer's self-update: at each start the installer compares its own version with the one
+// the package repository publishes and, when they differ, downloads the published executable
+// beside itself, puts it in its own place in one step (rename) and starts it with the same
+// arguments. A download that fails, is cut or is refused leaves the running installer as it was
+// and the program goes on.
+#pragma once
+
+#include "remote/httpclient.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace tivra {
+struct InstallerSession;
+}
+
+namespace tivra::remote {
+
+inline const QString kInstallerVersionFile = QStringLiteral("VersaoInstaller.txt");
+inline const QString kInstallerFile = QStringLiteral("Installer.exe");
+// Set for the started installer: the version text that the self-update has just installed.
+inline constexpr char kSelfUpdatedVariable[] = "TIVRA_SELF_UPDATED_TO";
+
+// The published version text as compared: blanks and line ends around it removed.
+QString publishedVersionText(const QString &fetched);
+
+// What the self-update needs from the program around it; tests replace the parts that would end
+// the process.
+struct SelfUpdateEnvironment {
+    QString ownVersion;           // the running installer's version text
+    QString executablePath;       // the running executable
+    QStringList arguments;        // its arguments, without the program name
+    std::function<bool(const QString &url)> siteReachable;
+    // Shows or hides the main window's progress dialog ("Atualizando Instalador, aguarde...").
+    std::function<void(bool shown)> showProgress;
+    // Called just before the new executable is started (the instance lock is let go).
+    std::function<void()> beforeRestart;
+    // Starts the executable with the arguments in place of this process; returns only on
+    // failure (platform::replaceProcessImage by default).
+    std::function<bool(const QString &executable, const QStringList &arguments, QString *error)> restart;
+    HttpOptions textOptions;
+    HttpOptions downloadOptions;
+};
+
+// The environment of the running program (own version, executable, arguments, real restart).
+SelfUpdateEnvironment currentProgramEnvironment();
+
+enum class SelfUpdateOutcome {
+    NotChecked,      // the maker's site cannot be reached
+    UpToDate,        // nothing published, an equal version, or a text of 15 characters or more
+    LoopStopped,     // the published version was installed moments ago and still differs
+    DownloadFailed,  // failed, cut or refused: the running installer stays
+    RestartFailed,   // the new executable is in place but could not be started
+    Restarted,       // only seen by tests: the restart hook returned true
+};
+
+// VerificaVersaoInstalador: the check at start; runs AtualizaInstalador when another version is
+// published.
+SelfUpdateOutcome VerificaVersaoInstalador(InstallerSession &session, SelfUpdateEnvironment &environment);
+// AtualizaInstalador: download, replacement and restart.
+SelfUpdateOutcome AtualizaInstalador(InstallerSession &session, SelfUpdateEnvironment &environment,
+                                     const QString &publishedVersion);
+
+}  // namespace tivra::remote
