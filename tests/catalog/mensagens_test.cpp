@@ -186,4 +186,20 @@ TEST_P(Mensagens, LabelsAboveTheCountAreAddedAndThoseThereAreLeft)
     EXPECT_TRUE(logbookHas(QStringLiteral("- Não houve alteração.")));
 }
 
+TEST_P(Mensagens, ADatabaseRefusedByTheVersionCheckGetsNothing)
+{
+    site.exec(db, QStringLiteral("INSERT INTO VS_PACK_MSG VALUES (1, '2.0.000', 2, '2024-01-15')"));
+    site.exec(db, QStringLiteral("INSERT INTO VS_PACK_ROTULO VALUES (1, '2.0.000', 2, '2024-01-15')"));
+    site.putPackageFile(kMensagensFile, mensagens(QStringLiteral("1,1,A,A,M1,,um,\n")));
+    site.putPackageFile(kRotulosFile, rotulos(QStringLiteral("1,R,\n")));
+    EXPECT_TRUE(AtualizaCatalogo(site.session));
+    EXPECT_EQ(site.count(db, QStringLiteral("MENSAGENS")), 0);
+    EXPECT_EQ(site.count(db, QStringLiteral("SISTEMAS")), 0);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_ROTULOS")), 0);
+    EXPECT_EQ(status(kVsPackMsg), -1);
+    EXPECT_EQ(status(kVsPackRotulo), -1);
+    EXPECT_FALSE(site.rows(kStage10).contains(QStringLiteral("Atualizando Mensagens no banco \"DB1\"...")));
+    EXPECT_EQ(site.session.logbook.count(QStringLiteral("- Não houve alteração.")), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Vendors, Mensagens, ::testing::Values("DB2", "ORACLE", "MSSQL"));
