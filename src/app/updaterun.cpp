@@ -25,7 +25,6 @@ namespace tivra {
 std::vector<UpdateStage> updateStages()
 {
     const auto stopComponents = [](InstallerSession &session) { return ControlPacks(session, false); };
-    const auto startComponents = [](InstallerSession &session) { return ControlPacks(session, true); };
     return {
         {QStringLiteral("01. Backup"), MakeBackup, true},
         {QStringLiteral("02. Preparação do Pacote"), ExtractFiles, true},
@@ -34,8 +33,8 @@ std::vector<UpdateStage> updateStages()
         {QStringLiteral("05. Arquivo de Versões"), UpdateVersoesIni, false},
         {QStringLiteral("06. Scripts de Banco"), [](InstallerSession &session) { return AtualizaScripts(session); },
          false},
-        {kStageCatalogoTabelas, AtualizaCatalogo, false},  // stages 07, 09, 10, 11 and 08
-        {QStringLiteral("12. Inicializando Pacotes COM"), startComponents, false},
+        // Stages 07, 09, 10, 11 and 08; stage 08 ends by starting the COM+ applications (stage 12).
+        {kStageCatalogoTabelas, AtualizaCatalogo, false},
     };
 }
 

@@ -2,6 +2,9 @@
 
 #include "catalog/catalogimport.h"
 #include "catalog/catalogindex.h"
+#include "catalog/mensagens.h"
+#include "catalog/restrfunc.h"
+#include "catalog/tabestrut.h"
 #include "core/session.h"
 #include "core/userinterface.h"
 #include "db/versionchecks.h"
@@ -71,13 +74,6 @@ void prepareCatalogFolder(const QString &folder)
     } else {
         QDir().mkpath(folder);
     }
-}
-
-void notAvailable(InstallerSession &session, int entry, const QString &what, const QString &stage)
-{
-    statusRow(session, what + QStringLiteral(" não foram importados no banco \"") + alias(session, entry) +
-                           QStringLiteral("\": esta versão do instalador ainda não importa este conteúdo."),
-              stage, ImageError);
 }
 
 }  // namespace
@@ -195,29 +191,10 @@ CatalogImporters &catalogImporters()
 {
     static CatalogImporters importers{
         ImportaCatalogoMulti,
-        [](InstallerSession &session, int entry, const LoadedCatalog &catalog) {
-            const QString name = alias(session, entry);
-            statusRow(session, QStringLiteral("Atualizando ") + QString::number(catalog.tabEstrutCount) +
-                                   QStringLiteral(" Tabela(s) Estruturada(s) no banco \"") + name + QStringLiteral("\"..."),
-                      kStageTabEstrut, ImageSuccess);
-            if (catalog.tabEstrutCount == 0) {
-                // Nothing to import: the step is complete for this version.
-                statusRow(session, QStringLiteral("     Todas as Tabelas Estruturadas foram atualizadas com sucesso!"), kStageTabEstrut,
-                          ImageSuccess);
-                AtualizaStatusVersao(session, entry, kVsPackTabEstrut, kStatusComplete);
-                return;
-            }
-            notAvailable(session, entry, QStringLiteral("     As tabelas estruturadas"), kStageTabEstrut);
-        },
-        [](InstallerSession &session, int entry) { notAvailable(session, entry, QStringLiteral("As mensagens"), kStageMensagens); },
-        [](InstallerSession &session, int entry) { notAvailable(session, entry, QStringLiteral("Os rótulos"), kStageRotulos); },
-        [](InstallerSession &session) {
-            if (session.package.existRestrFunc) {
-                for (int entry : validatedEntries(session))
-                    notAvailable(session, entry, QStringLiteral("As restrições de funcionalidade"), kStageRestrFunc);
-            }
-            return true;
-        },
+        [](InstallerSession &session, int entry, const LoadedCatalog &catalog) { ImportaTabEstrutMulti(session, entry, catalog.tabEstrut); },
+        [](InstallerSession &session, int entry) { ImportaCdsMensagens(session, entry); },
+        [](InstallerSession &session, int entry) { ImportaCdsRotulos(session, entry); },
+        AtualizaRestrFunc,
     };
     return importers;
 }

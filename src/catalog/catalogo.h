@@ -57,11 +57,9 @@ bool ReadCdsCatalogo(InstallerSession &session, LoadedCatalog &catalog);
 // The catalog stages of the update run; returns the result of the functional restrictions step.
 bool AtualizaCatalogo(InstallerSession &session);
 
-// The imports that AtualizaCatalogo calls for one database entry (the row of cdsDbs). The table
-// catalog is built in; the structured tables, messages, labels and functional restrictions are
-// set here by the code that implements them. Until then each reports, for content the package
-// carries, that it was not imported (an error row, and no version table write, so that a later
-// run repeats it).
+// The imports that AtualizaCatalogo calls for one database entry (the row of cdsDbs), and the
+// functional restrictions step that ends the catalog stages and starts the COM+ applications.
+// Tests may replace one of them to watch the order of the stages.
 struct CatalogImporters {
     std::function<void(InstallerSession &, int entry, const std::vector<TablePackets> &)> tables;
     std::function<void(InstallerSession &, int entry, const LoadedCatalog &)> tabEstrut;

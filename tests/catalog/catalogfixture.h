@@ -28,6 +28,17 @@ inline const char *kTClHeader =
     "DESCR_COLUNA:string:100,IND_NULO:string:1,IND_LOCALIZAR:string:1,IND_CHAVE_FISICA:string:1,IND_AUTO_RELAC:string:1,"
     "IND_UPCASE:string:1,DESCR_COLUNA_HINT:string:100\n";
 inline const char *kTCpHeader = "ID_TABCOL:i4,IND_ARMAZENADO:string:1,IND_OBRIGATORIO:string:1,ORDEM_COL_COMP:i4\n";
+inline const char *kTEHeader =
+    "COD_TABELA:i4,ITEM_TABELA:i4,DESCRICAO:string:100,SIGLA:string:10,IND_DEFAULT:string:1,IND_EXCLUSAO:string:1,"
+    "IND_ATIVO:string:1\n";
+inline const char *kTEFixoHeader =
+    "COD_TABELA:i4,ITEM_TABELA:i4,DESCRICAO:string:100,SIGLA:string:10,IND_DEFAULT:string:1,IND_EXCLUSAO:string:1,"
+    "IND_ATIVO:string:1,IND_FIXO:string:1\n";
+inline const char *kMensagensHeader =
+    "ID_MSG:i4,ID_SISTEMA:i4,COD_SISTEMA:string:10,NOME_SISTEMA:string:60,COD_MENSAGEM:string:20,NOME_CONSTRAINT:string:60,"
+    "DESCR_MSG:string:255,DETALHES:memo\n";
+inline const char *kRotulosHeader = "ID_ROTULO:i4,DESCR_ROTULO:string:100,DESCR_HINT:string:255\n";
+inline const char *kRestrHeader = "COD_RESTRICAO:string:30,DESCR_RESTRICAO:string:255,EXPORTAR:string:1\n";
 
 // The files of a catalog package, by member name.
 class CatalogPackage {
@@ -37,12 +48,21 @@ public:
                           const QString &tcl, const QString &tcp)
     {
         const QString n = QString::number(id);
-        m_index += QStringLiteral("<Tabela Id=\"") + n + QStringLiteral("\" Nome=\"") + name + QStringLiteral("\"/>");
+        m_tables.push_back({id, name, {}});
         put(QStringLiteral("Tab") + n, kTabHeader, tab);
         put(QStringLiteral("Col") + n, kColHeader, col);
         put(QStringLiteral("Com") + n, kComHeader, com);
         put(QStringLiteral("TCl") + n, kTClHeader, tcl);
         put(QStringLiteral("TCp") + n, kTCpHeader, tcp);
+        return *this;
+    }
+    // A structured table of the last table added: its TabEstrut element and its TE file from CSV
+    // text with its header line (a null text leaves the file out).
+    CatalogPackage &structured(int code, const QString &descr, const QString &csv)
+    {
+        m_tables.back().structured.push_back({code, descr});
+        if (!csv.isNull())
+            files[QStringLiteral("TE%1_%2.cds").arg(m_tables.back().id).arg(code)] = writeBinaryPacket(packetFromCsv(csv));
         return *this;
     }
     CatalogPackage &file(const QString &member, const QByteArray &bytes)
@@ -57,7 +77,14 @@ public:
     }
     QByteArray index() const
     {
-        return (QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Vendrix><Catalogo>") + m_index +
+        QString tables;
+        for (const IndexTable &table : m_tables) {
+            tables += QStringLiteral("<Tabela Id=\"%1\" Nome=\"%2\">").arg(table.id).arg(table.name);
+            for (const auto &[code, descr] : table.structured)
+                tables += QStringLiteral("<TabEstrut Codigo=\"%1\" Descricao=\"%2\"/>").arg(code).arg(descr);
+            tables += QStringLiteral("</Tabela>");
+        }
+        return (QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Vendrix><Catalogo>") + tables +
                 QStringLiteral("</Catalogo></Vendrix>"))
             .toUtf8();
     }
@@ -80,7 +107,12 @@ private:
             return;
         files[base + QStringLiteral(".cds")] = writeBinaryPacket(packetFromCsv(QString::fromUtf8(header) + rows));
     }
-    QString m_index;
+    struct IndexTable {
+        int id;
+        QString name;
+        std::vector<std::pair<int, QString>> structured;
+    };
+    std::vector<IndexTable> m_tables;
 };
 
 // A database site with the catalog schema in each database.
@@ -132,6 +164,14 @@ public:
         ReadIndexCatalogo(session);
         QFile::remove(index.fileName());
         session.package.existCatalogo = true;
+    }
+
+    // A data packet at the root of the package working folder, from CSV text with its header.
+    void putPackageFile(const QString &name, const QString &csv)
+    {
+        QFile file(QDir(session.workingFolder).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(writeBinaryPacket(packetFromCsv(csv)));
     }
 
     ResultTable query(int entry, const QString &sql)

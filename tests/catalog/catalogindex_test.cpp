@@ -153,7 +153,7 @@ TEST(CatalogIndex, TheDemoCatalogArchiveMatchesItsSources)
     const QDir sources(QStringLiteral(TIVRA_SOURCE_DIR "/tools/demo/catalog"));
     EXPECT_EQ(testsupport::readAll(out + QStringLiteral("/index.xml")), testsupport::readAll(sources.filePath(QStringLiteral("index.xml"))));
     const QStringList csvs = sources.entryList({QStringLiteral("*.csv")}, QDir::Files);
-    EXPECT_EQ(csvs.size(), 10);
+    EXPECT_EQ(csvs.size(), 11);
     for (const QString &csv : csvs) {
         const QString cds = QFileInfo(csv).completeBaseName() + QStringLiteral(".cds");
         EXPECT_EQ(testsupport::readAll(out + QLatin1Char('/') + cds),
@@ -161,4 +161,11 @@ TEST(CatalogIndex, TheDemoCatalogArchiveMatchesItsSources)
             << cds.toStdString() << ": rebuild the archive with tivra-cds --catalogo (tools/demo/catalog/README.md)";
     }
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), csvs.size() + 1);
+    // The catalogs at the package root.
+    for (const QString &name : {QStringLiteral("Mensagens"), QStringLiteral("Rotulos"), QStringLiteral("RestFuncionalidade")}) {
+        EXPECT_EQ(testsupport::readAll(QStringLiteral(TIVRA_SOURCE_DIR "/tools/demo/package/") + name + QStringLiteral(".cds")),
+                  writeBinaryPacket(packetFromCsv(
+                      QString::fromUtf8(testsupport::readAll(sources.filePath(QStringLiteral("raiz/") + name + QStringLiteral(".csv")))))))
+            << name.toStdString() << ": rebuild it with tivra-cds (tools/demo/catalog/README.md)";
+    }
 }

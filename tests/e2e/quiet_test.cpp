@@ -12,6 +12,9 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -66,6 +69,28 @@ protected:
         const QStringList logs = QDir(site.installerDirectory() + "Log").entryList({pattern}, QDir::Files);
         EXPECT_EQ(logs.size(), 1) << pattern.toStdString();
         return logs.isEmpty() ? QString() : platform::readText(site.installerDirectory() + "Log/" + logs[0]);
+    }
+
+    // The rows of a query on one of the demo's embedded database files, each row's values joined
+    // by "|".
+    QStringList dbRows(const QString &alias, const QString &select)
+    {
+        QStringList rows;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e"));
+            db.setDatabaseName(site.installerDirectory() + "Databases/" + alias + ".db");
+            EXPECT_TRUE(db.open());
+            QSqlQuery query(db);
+            EXPECT_TRUE(query.exec(select)) << select.toStdString();
+            while (query.next()) {
+                QStringList values;
+                for (int c = 0; c < query.record().count(); ++c)
+                    values << query.value(c).toString();
+                rows << values.join(QLatin1Char('|'));
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("e2e"));
+        return rows;
     }
 
     testsupport::TestSite site;
@@ -216,9 +241,63 @@ TEST_F(QuietRun, TheDemoPackageRunsItsScriptsOnceAndASecondRunSkipsThem)
                         "1 em COMPONENTES, 2 EM CATALOGO_COLUNAS, 3 em CATALOGO_TABCOL e 3 em CATALOGO_TABCOMP!"),
               2);
 
+    // Structured table 130, three messages (one of the new system 2), two labels and the one
+    // restriction marked for export, in both databases.
+    for (const QString &alias : {QStringLiteral("TIVRA_PROD"), QStringLiteral("TIVRA_HML")}) {
+        EXPECT_TRUE(log.contains("Atualizando 1 Tabela(s) Estruturada(s) no banco \"" + alias + "\"..."));
+        EXPECT_EQ(dbRows(alias, "SELECT ITEM_TABELA, DESCRICAO, SIGLA, IND_ATIVO FROM TAB_ESTRUTURADA WHERE COD_TABELA = 130 "
+                                "ORDER BY ITEM_TABELA"),
+                  QStringList({"0|Situação do Pedido|SIT|S", "1|Aberto|ABE|S", "2|Faturado|FAT|S",
+                               "3|Cancelado (pelo cliente d'Ávila)|CAN|S"}));
+        EXPECT_EQ(dbRows(alias, "SELECT ID_SISTEMA, COD_SISTEMA, NOME_SISTEMA FROM SISTEMAS ORDER BY ID_SISTEMA"),
+                  QStringList({"1|CAD|Cadastros", "2|FIN|Financeiro"}));
+        EXPECT_EQ(dbRows(alias, "SELECT ID_MSG, TIPO_MSG, COD_MENSAGEM, DESCR_MSG, DETALHES, ID_SISTEMA FROM MENSAGENS "
+                                "WHERE ID_MSG > 2 ORDER BY ID_MSG"),
+                  QStringList({"3|E|CAD003|Pedido já cadastrado.|Informe outro número.|1",
+                               "4|E|CAD004|Situação \"Cancelado\" não pode ser alterada.|O pedido d'Ávila; já foi cancelado.|1",
+                               "5|E|FIN001|Pedido sem título a receber.|Gere o título antes de faturar.|2"}));
+        EXPECT_EQ(dbRows(alias, "SELECT ID_ROTULO, DESCR_ROTULO, DESCR_HINT FROM CATALOGO_ROTULOS WHERE ID_ROTULO > 2 ORDER BY ID_ROTULO"),
+                  QStringList({"3|Situação|Situação do pedido", "4|Nº do Pedido|Número do pedido, como o cliente o vê"}));
+        EXPECT_EQ(dbRows(alias, "SELECT ID_RESTRICAO, COD_RESTRICAO, DESCR_RESTRICAO, TIPO_RESTRICAO, IND_TRAMITACAO, TIPO_DADO_TAB, "
+                                "OPERADOR, COD_OPERADOR, CONCORRENCIA FROM RESTRICOES ORDER BY ID_RESTRICAO"),
+                  QStringList({"1|CAD_CLIENTE_INCLUIR|Incluir clientes|F|S|124|NOT IN|1|0",
+                               "2|PED_PEDIDO_CANCELAR|Cancelar pedidos|F|S|124|NOT IN|1|0"}));
+        for (const char *table : {"VS_PACK_TABESTRUT", "VS_PACK_MSG", "VS_PACK_ROTULO"})
+            EXPECT_EQ(dbRows(alias, QStringLiteral("SELECT STATUS FROM %1 WHERE VERSAO_PACK = '1.0.001'").arg(QLatin1String(table))),
+                      QStringList("2"))
+                << table;
+    }
+    EXPECT_EQ(log.count("     3 mensagem(ns) atualizada(s) com sucesso!"), 2);
+    EXPECT_EQ(log.count("- 2 rótulo(s) atualizado(s) com sucesso!"), 2);
+    EXPECT_EQ(log.count("- 1 restrições de funcionalidade foram atualizadas."), 2);
+    // The stages in their order: 07 and 09 per database, 10, 11, 08, then 12.
+    qsizetype at = 0;
+    for (const QString &line : {QStringLiteral("Atualizando 2 Catálogos no banco \"TIVRA_PROD\"..."),
+                                QStringLiteral("Atualizando 1 Tabela(s) Estruturada(s) no banco \"TIVRA_PROD\"..."),
+                                QStringLiteral("Atualizando 2 Catálogos no banco \"TIVRA_HML\"..."),
+                                QStringLiteral("Atualizando 1 Tabela(s) Estruturada(s) no banco \"TIVRA_HML\"..."),
+                                QStringLiteral("Atualizando Mensagens no banco \"TIVRA_PROD\"..."),
+                                QStringLiteral("Atualizando Mensagens no banco \"TIVRA_HML\"..."),
+                                QStringLiteral("Atualizando Rótulos no banco \"TIVRA_PROD\"..."),
+                                QStringLiteral("Atualizando Rótulos no banco \"TIVRA_HML\"..."),
+                                QStringLiteral("restrições de funcionalidade foram atualizadas."),
+                                QStringLiteral("Inicializando pacotes COM...")}) {
+        const qsizetype found = log.indexOf(line, at);
+        EXPECT_GT(found, at) << line.toStdString();
+        at = std::max(at, found);
+    }
+
     QDir(site.installerDirectory() + "Log").removeRecursively();
     EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString();
     log = logText("0042_Log_O1.0.001_*.txt");
+    // The second run adds nothing.
+    for (const QString &alias : {QStringLiteral("TIVRA_PROD"), QStringLiteral("TIVRA_HML")}) {
+        EXPECT_EQ(dbRows(alias, "SELECT COUNT(*) FROM TAB_ESTRUTURADA WHERE COD_TABELA = 130"), QStringList("4"));
+        EXPECT_EQ(dbRows(alias, "SELECT COUNT(*) FROM MENSAGENS"), QStringList("5"));
+        EXPECT_EQ(dbRows(alias, "SELECT COUNT(*) FROM CATALOGO_ROTULOS"), QStringList("4"));
+        EXPECT_EQ(dbRows(alias, "SELECT COUNT(*) FROM RESTRICOES"), QStringList("2"));
+    }
+    EXPECT_EQ(log.count("Todas as restrições de funcionalidade já estão consistentes. Ignorado da atualização."), 2);
     EXPECT_TRUE(log.contains("Scripts de Banco já atualizado no banco \"TIVRA_PROD\" com a mesma versão."))
         << log.toStdString();
     EXPECT_FALSE(log.contains("Executando 4 instruções"));
