@@ -87,7 +87,10 @@ def main():
     sources = sorted(p for p in sources if p not in excluded)
 
     defines = ["-D" + d for d in args.define.split(";") if d]
-    tail = ["-idirafter", "/usr/include", "-idirafter", "/usr/include/x86_64-linux-gnu"]
+    # Stand-ins for the few Linux headers that third-party headers pull in and MinGW-w64 lacks
+    # (cmake/windows-check), then the third-party headers after MinGW's own.
+    stand_ins = os.path.join(source_dir, "cmake", "windows-check")
+    tail = ["-idirafter", stand_ins, "-idirafter", "/usr/include", "-idirafter", "/usr/include/x86_64-linux-gnu"]
 
     def check(path):
         known = by_file.get(path) or by_folder.get(os.path.dirname(path))
