@@ -221,7 +221,7 @@ public:
         // The COM+ applications that host restored libraries are stopped first, as the update
         // stops them before its file checks.
         QStringList applications;
-        for (const QString &member : content.members) {
+        for (const QString &member : content.members + content.added) {
             const QString owner = owningApplication(member);
             if (!owner.isEmpty() && !applications.contains(owner))
                 applications.append(owner);
@@ -243,6 +243,16 @@ public:
             destinations.append(destination);
             if (FileInUse(*probe, localPath(destination)))
                 inUse.append(destination);
+        }
+        QStringList removals;
+        for (const QString &added : content.added) {
+            const QString path = confinedDestination(appClean, appCanonical, added);
+            const QFileInfo info(path);
+            if (!info.exists() && !info.isSymLink())
+                continue;  // already gone
+            removals.append(path);
+            if (FileInUse(*probe, localPath(path)))
+                inUse.append(path);
         }
         bool allRestored = inUse.isEmpty();
         for (const QString &destination : std::as_const(inUse)) {
@@ -286,6 +296,19 @@ public:
                     }
                 }
             }
+            for (const QString &path : std::as_const(removals)) {
+                const QFileInfo info(path);
+                // Only a plain file goes: a folder or a link there is not what the update added.
+                const bool removed = info.isFile() && !isLink(info)
+                    && (QFile::moveToTrash(localPath(path)) || QFile::remove(localPath(path)));
+                if (removed) {
+                    add(QStringLiteral("Removido (acrescentado pela atualização): ") + QDir::toNativeSeparators(path));
+                } else {
+                    allRestored = false;
+                    add(QStringLiteral("Não removido (acrescentado pela atualização): \"") + QDir::toNativeSeparators(path)
+                        + QLatin1Char('"'));
+                }
+            }
             if (!rewriteVersions(appDirectory))
                 allRestored = false;
         }
@@ -293,7 +316,7 @@ public:
         // The stopped applications are created when missing and registered again, as the update's
         // last stage does, whether or not the files could be restored.
         m_session.package.binaryToCopy.clear();
-        for (const QString &member : content.members)
+        for (const QString &member : content.members + content.added)
             m_session.package.binaryToCopy.append(QStringLiteral("AppTivra/") + member);
         for (const QString &application : std::as_const(applications)) {
             add(QStringLiteral("Inicializando pacote COM+ \"") + application + QStringLiteral("\""));
@@ -485,6 +508,20 @@ BackupContent inspectBackup(const QString &backupFolder, const QString &appDirec
             return content;
         }
         content.marked = true;
+        for (QString added : marker.addedFiles) {
+            added.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            bool plain = true;
+            for (const QString &part : added.split(QLatin1Char('/')))
+                plain = plain && plainName(part);
+            if (!plain || confinedDestination(appClean, appCanonical, added).isEmpty()) {
+                content.refusal = QStringLiteral("o arquivo \"") + kBackupMarkerName
+                    + QStringLiteral("\" do backup lista um arquivo fora do diretório da aplicação: \"") + added
+                    + QStringLiteral("\".");
+                return content;
+            }
+            if (!members.contains(added) && !content.added.contains(added))
+                content.added.append(added);
+        }
     } else {
         // A backup made before the marker existed: the folder keeps the name the backup stage
         // gives it, and every file in it is one the application directory has (the update replaced

@@ -3,7 +3,8 @@
 //   tivra-installer /restore:BACKUP_FOLDER [/quiet]
 //
 // Puts every file of the backup back into the application directory (the version rule is not
-// applied: the backup's file replaces the one in place whatever their versions), with the in-use
+// applied: the backup's file replaces the one in place whatever their versions) and removes the
+// files the update added (as the backup's marker names them), with the in-use
 // check and the COM+ stop and start of an update run, then brings Executaveis/Versoes.ini in line
 // with the files. Databases are never touched. A folder that is not a backup of this application
 // directory is refused before anything changes (docs/restore.md tells how a backup is recognised).
@@ -38,6 +39,9 @@ struct BackupContent {
     QString refusal;  // why the folder is not restored here; empty when it is a backup of it
     QStringList members;
     bool marked = false;  // recognised by its marker file (else by its structure)
+    // Files the update added (named by the marker, checked to stay inside the application
+    // directory, not members): the restore removes them, to the trash where one serves.
+    QStringList added;
 };
 
 // Checks that backupFolder is a backup of appDirectory and lists its files. Nothing is changed.

@@ -4,6 +4,7 @@
 #include "core/logfiles.h"
 #include "core/session.h"
 #include "deploy/fileaccess.h"
+#include "deploy/filechecks.h"
 #include "deploy/foldercopy.h"
 #include "deploy/versoesini.h"
 
@@ -19,7 +20,8 @@ QString backupFolderName(const QString &packageVersion, const QDateTime &moment)
         + moment.toString(QStringLiteral("dd.MM.yyyy-hh.mm"));
 }
 
-QByteArray backupMarkerText(const QString &appDirectory, const QString &packageVersion, const QDateTime &moment)
+QByteArray backupMarkerText(const QString &appDirectory, const QString &packageVersion, const QDateTime &moment,
+                            const QStringList &addedFiles)
 {
     // Line breaks in a value would start a line of their own: they are left out.
     const auto value = [](QString text) {
@@ -27,9 +29,14 @@ QByteArray backupMarkerText(const QString &appDirectory, const QString &packageV
         text.remove(QLatin1Char('\n'));
         return text;
     };
-    const QString text = QStringLiteral("[Backup]\r\nDiretorio=") + value(appDirectory)
+    QString text = QStringLiteral("[Backup]\r\nDiretorio=") + value(appDirectory)
         + QStringLiteral("\r\nVersaoPacote=") + value(packageVersion) + QStringLiteral("\r\nData=")
         + moment.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral("\r\n");
+    if (!addedFiles.isEmpty()) {
+        text += QStringLiteral("\r\n[ArquivosNovos]\r\n");
+        for (qsizetype index = 0; index < addedFiles.size(); ++index)
+            text += QString::number(index + 1) + QLatin1Char('=') + value(addedFiles.at(index)) + QStringLiteral("\r\n");
+    }
     return text.toUtf8();
 }
 
@@ -37,16 +44,20 @@ BackupMarker parseBackupMarker(const QByteArray &text)
 {
     BackupMarker marker;
     bool inSection = false;
+    bool inAdded = false;
     bool sawSection = false;
     const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
     for (QString line : lines) {
         line = line.trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inSection = line.compare(QLatin1String("[Backup]"), Qt::CaseInsensitive) == 0;
+            inAdded = line.compare(QLatin1String("[ArquivosNovos]"), Qt::CaseInsensitive) == 0;
             sawSection = sawSection || inSection;
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inAdded && equals > 0 && !line.mid(equals + 1).trimmed().isEmpty())
+            marker.addedFiles.append(line.mid(equals + 1).trimmed());
         if (!inSection || equals <= 0)
             continue;
         const QString key = line.left(equals).trimmed();
@@ -76,9 +87,21 @@ bool completeBackup(InstallerSession &session, const QString &backupFolder, cons
         if (!copyFileReplacing(versions, saved, error))
             return false;
     }
+    // The files the update will add: a restore removes them again, so that the directory is as
+    // it was. Entries are relative to the folder that holds the application directory.
+    QStringList added;
+    for (QString entry : session.package.binaryToCopy) {
+        entry = entry.trimmed();
+        entry.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (!binaryEntryConfined(entry) || !entry.startsWith(QStringLiteral("AppTivra/")))
+            continue;
+        const QString relative = entry.mid(9);
+        if (!relative.isEmpty() && !QFileInfo::exists(localPath(joinPath(session.pathAppTivra, relative))))
+            added.append(relative);
+    }
     QSaveFile marker(localPath(joinPath(backupFolder, kBackupMarkerName)));
     if (!marker.open(QIODevice::WriteOnly)
-        || marker.write(backupMarkerText(session.pathAppTivra, session.package.versaoPacote, moment)) < 0
+        || marker.write(backupMarkerText(session.pathAppTivra, session.package.versaoPacote, moment, added)) < 0
         || !marker.commit()) {
         *error = QStringLiteral("Não foi possível gravar o arquivo \"") + marker.fileName() + QStringLiteral("\": ")
             + marker.errorString();

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace tivra {
 
@@ -21,6 +22,8 @@ QString backupFolderName(const QString &packageVersion, const QDateTime &moment)
 //   Diretorio=<application directory as configured>
 //   VersaoPacote=<package version of the run>
 //   Data=<yyyy-MM-dd hh:mm:ss>
+//   [ArquivosNovos]
+//   1=<a file of the binaries list the directory did not have: the update adds it>
 inline const QString kBackupMarkerName = QStringLiteral("OrigemBackup.ini");
 
 struct BackupMarker {
@@ -28,9 +31,11 @@ struct BackupMarker {
     QString directory;
     QString packageVersion;
     QString moment;
+    QStringList addedFiles;  // paths below the application directory, "/" separators, unchecked
 };
 
-QByteArray backupMarkerText(const QString &appDirectory, const QString &packageVersion, const QDateTime &moment);
+QByteArray backupMarkerText(const QString &appDirectory, const QString &packageVersion, const QDateTime &moment,
+                            const QStringList &addedFiles = {});
 // Reads a marker's text; any bytes give a result (valid false when it names no directory).
 BackupMarker parseBackupMarker(const QByteArray &text);
 

@@ -82,6 +82,8 @@ TEST_F(BackupTest, TheBackupNamesItsOriginAndKeepsTheVersionsFileAsItWas)
     EXPECT_EQ(marker.directory, site.appDirectory());
     EXPECT_EQ(marker.packageVersion, QStringLiteral("2.4.107"));
     EXPECT_EQ(marker.moment, QStringLiteral("2011-03-05 14:07:33"));
+    // The listed file the directory does not have is one the update adds.
+    EXPECT_EQ(marker.addedFiles, QStringList{QStringLiteral("Producao/Bin/Falta.dll")});
 }
 
 TEST_F(BackupTest, TheMarkerReaderTakesOnlyTheBackupSection)

@@ -127,19 +127,13 @@ TEST_F(QuietRestore, AfterAnUpdateRunTheBackupGivesBackTheFilesAndTheVersionsFil
     EXPECT_TRUE(QFileInfo::exists(backup + "/OrigemBackup.ini"));
 
     EXPECT_EQ(run({"/restore:" + backup, "/quiet"}), 0) << err.toStdString() << out.toStdString();
-    QMap<QString, QByteArray> after = snapshot(app);
-    // The file the package added stays (a restore puts files back; it removes none), and the
-    // versions file names it; everything else is as before the run.
-    EXPECT_TRUE(after.contains("Producao/Bin/Clients/Novo.exe"));
-    after.remove("Producao/Bin/Clients/Novo.exe");
-    QMap<QString, QByteArray> expected = before;
-    expected["Executaveis/Versoes.ini"] = testsupport::windowsText(
-        "; versões instaladas\n[Componentes]\nCadastro.exe=1.0.0.0\nNovo.exe=2.1.0.5\n\n[Bibliotecas]\nUtil.dll=3.0.0.0\n\n"
-        "[Aliases]\nTIVRA_PROD,L=Produção\nTIVRA_HML=Homologação\n");
-    EXPECT_EQ(after.keys(), expected.keys());
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+    // The file the package added goes (to the trash), and everything else is as before the run.
+    const QMap<QString, QByteArray> after = snapshot(app);
+    EXPECT_EQ(after.keys(), before.keys());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
         EXPECT_EQ(after.value(it.key()), it.value()) << it.key().toStdString();
-
+    EXPECT_TRUE(out.contains("Removido (acrescentado pela atualização): " + app + "Producao/Bin/Clients/Novo.exe"))
+        << out.toStdString();
     EXPECT_TRUE(out.contains("Restaurado (1.0.0.0) " + app + "Producao/Bin/Clients/Cadastro.exe")) << out.toStdString();
     EXPECT_TRUE(out.contains("Restaurado (3.0.0.0) " + app + "Bibliotecas/Util.dll"));
     EXPECT_TRUE(out.contains("Os bancos de dados não foram alterados: "));
@@ -195,6 +189,12 @@ TEST_F(QuietRestore, MembersThatWouldLeaveTheApplicationDirectoryAreRefused)
     const QString through = handMadeBackup("Atraves", site.appDirectory());
     site.writeFile("Backup/Atraves/Relatorios/segredo.txt", "escapou");
     expectRefusedUnchanged(through, "levaria para fora do diretório da aplicação");
+    // A marker that names an added file outside the directory: a restore would remove it.
+    const QString named = handMadeBackup("Nomeado", QString());
+    site.writeFile("Backup/Nomeado/OrigemBackup.ini", ("[Backup]\r\nDiretorio=" + site.appDirectory()
+                                                       + "\r\n[ArquivosNovos]\r\n1=Producao/../../../fora/segredo.txt\r\n")
+                                                          .toUtf8());
+    expectRefusedUnchanged(named, "lista um arquivo fora do diretório da aplicação");
     EXPECT_EQ(testsupport::readAll(outside), QByteArray("fora"));
     EXPECT_FALSE(QFileInfo::exists(site.root() + "/fora/Relatorios/segredo.txt"));
 }
