@@ -46,6 +46,7 @@ protected:
         env.remove("WAYLAND_DISPLAY");
         env.remove("TIVRA_SYSTEM_DIR");
         env.remove("TIVRA_COMPLUS_CATALOG");
+        env.insert("TIVRA_COMPLUS_STANDIN", "1");
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(site.installerDirectory());
         process.start(site.installerDirectory() + "tivra-installer", arguments);
@@ -224,4 +225,33 @@ TEST_F(QuietRestore, AnotherInstallerInTheFolderRefusesWithStatus5)
     const QByteArray client = testsupport::readAll(app + "Producao/Bin/Clients/Cadastro.exe");
     EXPECT_EQ(run({"/restore:" + backup, "/quiet"}), 5);
     EXPECT_EQ(testsupport::readAll(app + "Producao/Bin/Clients/Cadastro.exe"), client);
+}
+
+TEST_F(QuietRestore, TheCOMPlusApplicationOfARestoredLibraryIsStoppedAndRegisteredAgain)
+{
+    ASSERT_TRUE(writePe(app + "Producao/Bin/Brenok.dll", testsupport::PeVersion{5, 0, 0, 0}));
+    ASSERT_TRUE(writePe(app + "Producao/Bin/Calix.dll", testsupport::PeVersion{5, 0, 0, 0}));
+    const QString backup = handMadeBackup("Com", site.appDirectory());
+    ASSERT_TRUE(writePe(backup + "/Producao/Bin/Brenok.dll", testsupport::PeVersion{4, 0, 0, 0}));
+    const QString catalog = site.writeFile(
+        "installer/COMPlusCatalog.ini",
+        testsupport::windowsText("[Application]\nName=pkBrelum\nComponent=" + app + "Producao/Bin/Brenok.dll\n"));
+
+    EXPECT_EQ(run({"/restore:" + backup, "/quiet"}), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("Desligando pacote COM+ \"pkBrelum\"")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Inicializando pacote COM+ \"pkBrelum\""));
+    EXPECT_TRUE(out.indexOf("Desligando pacote COM+") < out.indexOf("Restaurado (4.0.0.0) " + app + "Producao/Bin/Brenok.dll"));
+    QStringList journal;
+    bool inJournal = false;
+    for (const QString &line : platform::readTextLines(catalog)) {
+        if (line.startsWith('['))
+            inJournal = line == "[Journal]";
+        else if (inJournal && line.size() > 20)
+            journal << line.mid(20);  // without "yyyy-MM-dd hh:mm:ss "
+    }
+    EXPECT_EQ(journal, (QStringList{"Shutdown pkBrelum", "Shutdown pkBrelum",
+                                    "ComponentRemoved pkBrelum " + app + "Producao/Bin/Brenok.dll",
+                                    "Installed pkBrelum " + app + "Producao/Bin/Brenok.dll",
+                                    "Installed pkBrelum " + app + "Producao/Bin/Calix.dll", "Shutdown pkBrelum"}))
+        << journal.join('\n').toStdString();
 }
