@@ -1,6 +1,7 @@
 #include "catalog/catalogimport.h"
 
 #include "core/session.h"
+#include "db/newkeys.h"
 #include "db/recordhelpers.h"
 #include "db/sqlrunner.h"
 #include "db/versiontables.h"
@@ -334,7 +335,7 @@ qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<Data
         QString descrPl = t.text(0, QStringLiteral("DESCR_TABELA_PL"));
         if (descrPl.isEmpty())
             descrPl = name;
-        const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("ID_CATALOGO_TABELA"));
+        const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("ID_CATALOGO_TABELA"));
         const QString insert =
             QStringLiteral("INSERT INTO CATALOGO_TABELAS (ID_CATALOGO_TABELA, NOME_TABELA, TIPO_TABELA_TAB, TIPO_TABELA_ITEM, "
                            "DESCR_TABELA, DESCR_TABELA_PL, IND_ESTRUTURADO, NUM_NIVEIS, TEXTO_CONSULTA, ID_TABELA_BASE, TIPO_CHAVE_TAB, "
@@ -344,7 +345,11 @@ qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<Data
             QStringLiteral(", ") + SQLIntOrNull(numNiveis) + QStringLiteral(", :TEXTO_CONSULTA, ") + SQLIntOrNull(idTabelaBase) +
             QStringLiteral(", ") + n(tipoChaveTab) + QStringLiteral(", ") + SQLIntOrNull(tipoChaveItem) + QStringLiteral(", ") +
             QStringLiteral("1, ") + dateExpr(connection) + QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)");
-        if (ExecSQLParam(connection, insert, true, queryText, QStringLiteral("TEXTO_CONSULTA"))) {
+        const bool inserted = ExecSQLParam(connection, insert, true, queryText, QStringLiteral("TEXTO_CONSULTA"));
+        connection.newKeys().inserted(QStringLiteral("CATALOGO_TABELAS"));
+        // The new row gives `name` its key type: a later key of that table reads it again.
+        connection.newKeys().forgetKeyType(name);
+        if (inserted) {
             tableKey = insertedKey(connection, key, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("ID_CATALOGO_TABELA"));
             count = 1;
         } else {
@@ -405,7 +410,7 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             } else {
                 const qint64 tipoDadoTab = t.integer(r, QStringLiteral("TIPO_DADO_TAB"));
                 const qint64 tipoDadoIntTab = t.integer(r, QStringLiteral("TIPO_DADO_INT_TAB"));
-                const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
+                const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
                 ok = run(connection,
                          QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, IND_COLUNA, NOME_COLUNA, DESCR_COLUNA, "
                                         "TIPO_DADO_TAB, TIPO_DADO_ITEM, TIPO_DADO_INT_TAB, TIPO_DADO_INT_ITEM, COD_OPERADOR, DT_ALTERACAO, "
@@ -414,6 +419,7 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
                              QStringLiteral(", ") + n(tipoDadoTab) + QStringLiteral(", ") + n(tipoDadoItem) + QStringLiteral(", ") +
                              SQLIntOrNull(tipoDadoIntTab) + QStringLiteral(", ") + SQLIntOrNull(tipoDadoIntItem) + QStringLiteral(", 1, ") +
                              dateExpr(connection) + QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)"));
+                connection.newKeys().inserted(QStringLiteral("CATALOGO_COLUNAS"));
                 if (ok) {
                     record.IdColunaBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
                     existing.rows.push_back({name, record.IdColunaBanco, tipoDadoItem, tipoDadoIntItem});
@@ -537,7 +543,7 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
                              QStringLiteral(", TIPO_COLUNA_ITEM = ") + n(tipoColItem) + QStringLiteral(", TIPO_COLUNA_TAB = ") + n(tipoColTab) +
                              QStringLiteral(", DESCR_COLUNA = ") + q(descr) + QStringLiteral(" WHERE ID_TABCOL = ") + n(record.IdTabColBanco));
             } else {
-                const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_TABCOL"));
+                const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_TABCOL"));
                 ok = run(connection,
                          QStringLiteral("INSERT INTO CATALOGO_TABCOL (ID_TABCOL, ID_CATALOGO_TABELA, ID_CATALOGO_COLUNA, TAMANHO, ESCALA, "
                                         "DESCR_COLUNA, IND_NULO, IND_LOCALIZAR, SEQUENCIA, ORDEM_CHAVE_LOGICA, IND_CHAVE_FISICA, "
@@ -552,6 +558,7 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
                              QStringLiteral(", ") + SQLIntOrNull(numNivel) + QStringLiteral(", 'N', ") +
                              q(t.text(p, QStringLiteral("IND_UPCASE"))) + QStringLiteral(", 1, ") + dateExpr(connection) +
                              QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)"));
+                connection.newKeys().inserted(QStringLiteral("CATALOGO_TABCOL"));
                 if (ok)
                     record.IdTabColBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_TABCOL"));
             }
@@ -601,13 +608,16 @@ qint64 ImportarCatalogoComponente(DbConnection &connection, const QString &table
             success = false;
             return 0;
         }
-        const QString key = GetNewIdForInsert(connection, QStringLiteral("COMPONENTES"), QStringLiteral("ID_COMPONENTE"));
-        if (run(connection, QStringLiteral("INSERT INTO COMPONENTES (ID_COMPONENTE, NOME_COMPONENTE, DESCR_COMPONENTE, ID_CATALOGO_TABELA, "
+        const QString key = connection.newKeys().next(QStringLiteral("COMPONENTES"), QStringLiteral("ID_COMPONENTE"));
+        const bool inserted =
+            run(connection, QStringLiteral("INSERT INTO COMPONENTES (ID_COMPONENTE, NOME_COMPONENTE, DESCR_COMPONENTE, ID_CATALOGO_TABELA, "
                                            "MAQUINA_SERVIDORA, VERSAO_COMPONENTE, TIPO_COMP_TAB, TIPO_COMP_ITEM, COD_OPERADOR, DT_ALTERACAO, "
                                            "HR_ALTERACAO, CONCORRENCIA) VALUES (") +
                                 key + QStringLiteral(", ") + q(name) + QStringLiteral(", ") + q(descr) + QStringLiteral(", ") + n(tableKey) +
                                 QStringLiteral(", '-', '-', 1103, 6, 1, ") + dateExpr(connection) + QStringLiteral(", ") +
-                                timeExpr(connection) + QStringLiteral(", 0)"))) {
+                                timeExpr(connection) + QStringLiteral(", 0)"));
+        connection.newKeys().inserted(QStringLiteral("COMPONENTES"));
+        if (inserted) {
             componentKey = insertedKey(connection, key, QStringLiteral("COMPONENTES"), QStringLiteral("ID_COMPONENTE"));
             return 1;
         }
@@ -659,7 +669,7 @@ qint64 ImportarCatalogoTabComp(DbConnection &connection, qint64 tableKey, const 
                                          QStringLiteral(", ORDEM_COL_COMP = ") + n(ordem) + QStringLiteral(" WHERE ID_TABCOMP = ") +
                                          n(record.IdTabCompBanco));
             } else {
-                const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_TABCOMP"), QStringLiteral("ID_TABCOMP"));
+                const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_TABCOMP"), QStringLiteral("ID_TABCOMP"));
                 ok = run(connection,
                          QStringLiteral("INSERT INTO CATALOGO_TABCOMP (ID_TABCOMP, ID_TABCOL, ID_COMPONENTE, IND_ARMAZENADO, "
                                         "IND_OBRIGATORIO,  ORDEM_COL_COMP, COD_OPERADOR, DT_ALTERACAO, HR_ALTERACAO, CONCORRENCIA) VALUES  (") +
@@ -667,6 +677,7 @@ qint64 ImportarCatalogoTabComp(DbConnection &connection, qint64 tableKey, const 
                              QStringLiteral(", ") + q(armazenado) + QStringLiteral(", ") + q(t.text(p, QStringLiteral("IND_OBRIGATORIO"))) +
                              QStringLiteral(", ") + n(ordem) + QStringLiteral(", 1, ") + dateExpr(connection) + QStringLiteral(", ") +
                              timeExpr(connection) + QStringLiteral(", 0)"));
+                connection.newKeys().inserted(QStringLiteral("CATALOGO_TABCOMP"));
                 if (ok)
                     record.IdTabCompBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_TABCOMP"), QStringLiteral("ID_TABCOMP"));
             }

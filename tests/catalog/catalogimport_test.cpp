@@ -250,6 +250,38 @@ TEST_P(CatalogImport, ARerunAfterAFailureHalfWayCompletesTheTableWithoutDuplicat
     EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOMP")), 2);
 }
 
+// New keys continue from the highest key of each table, in the order of the inserts, as MAX + 1
+// before every insert would give them; the highest key is read once per table for the whole
+// stage, not once per row.
+TEST_P(CatalogImport, NewKeysContinueFromTheHighestKeyReadingItOncePerTable)
+{
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_TABELAS (ID_CATALOGO_TABELA, NOME_TABELA) VALUES (40, 'OUTRA')"));
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA) VALUES (7, 'OUTRA_COL')"));
+    int maxReads = 0;
+    DbConnection::setStatementObserver([&maxReads](const QString &statement, bool write, qint64) {
+        if (!write && statement.contains(QStringLiteral("MAX(")))
+            ++maxReads;
+    });
+    run(samplePackage());
+    DbConnection::setStatementObserver({});
+    EXPECT_EQ(maxReads, 5);  // CATALOGO_TABELAS, CATALOGO_COLUNAS, CATALOGO_TABCOL, COMPONENTES, CATALOGO_TABCOMP
+    const auto keys = [&](const QString &select) {
+        QStringList result;
+        const ResultTable t = site.query(db, select);
+        for (int r = 0; r < t.count(); ++r)
+            result.append(t.text(r, QStringLiteral("K")) + QLatin1Char(':') + t.text(r, QStringLiteral("N")));
+        return result.join(QLatin1Char(' '));
+    };
+    EXPECT_EQ(keys(QStringLiteral("SELECT ID_CATALOGO_TABELA AS K, NOME_TABELA AS N FROM CATALOGO_TABELAS ORDER BY 1")),
+              QStringLiteral("40:OUTRA 41:CLIENTES 42:PEDIDOS 43:TAB'ASPAS"));
+    EXPECT_EQ(keys(QStringLiteral("SELECT ID_CATALOGO_COLUNA AS K, NOME_COLUNA AS N FROM CATALOGO_COLUNAS ORDER BY 1")),
+              QStringLiteral("7:OUTRA_COL 8:ID_CLIENTE 9:NOME 10:ID_PEDIDO 11:COL'ASPAS"));
+    EXPECT_EQ(keys(QStringLiteral("SELECT ID_TABCOL AS K, ID_CATALOGO_COLUNA AS N FROM CATALOGO_TABCOL ORDER BY 1")),
+              QStringLiteral("1:8 2:9 3:10 4:9 5:11"));
+    EXPECT_EQ(keys(QStringLiteral("SELECT ID_TABCOMP AS K, ID_TABCOL AS N FROM CATALOGO_TABCOMP ORDER BY 1")), QStringLiteral("1:1 2:2"));
+    EXPECT_EQ(site.logCount(QStringLiteral("Erro")), 0) << site.logText().toStdString();
+}
+
 TEST_P(CatalogImport, WithoutCatalogInThePackageBothStagesAreIgnoredAndComplete)
 {
     site.session.package.existCatalogo = false;

@@ -212,7 +212,7 @@ bool Emulation::run(const QString &text, ResultTable *out, const Binding *bindin
     }
     bool trailing = false;
     int separators = 0;
-    const std::vector<Tokens> statements = splitStatements(tokenize(text), &trailing, &separators);
+    std::vector<Tokens> statements = splitStatements(tokenize(text), &trailing, &separators);
     EmuError failure;
     if (statements.empty()) {
         if (m_vendor == Vendor::MSSQL)
@@ -225,8 +225,8 @@ bool Emulation::run(const QString &text, ResultTable *out, const Binding *bindin
         *error = vendorErrorText(m_vendor, {ErrKind::InvalidCharacter, QStringLiteral(";"), {}, {}}, m_schema);
         return false;
     }
-    for (const Tokens &statement : statements) {
-        if (!runOne(statement, out, binding, &failure)) {
+    for (Tokens &statement : statements) {
+        if (!runOne(std::move(statement), out, binding, &failure)) {
             *error = vendorErrorText(m_vendor, failure, m_schema);
             return false;
         }
@@ -715,7 +715,7 @@ private:
 
 bool Emulation::runOne(Tokens statement, ResultTable *out, const Binding *binding, EmuError *error)
 {
-    Statement s(statement);
+    Statement s(std::move(statement));
     if (s.size() == 0)
         return true;
     const QString h0 = s.upper(0);
@@ -813,7 +813,7 @@ bool Emulation::runOne(Tokens statement, ResultTable *out, const Binding *bindin
         }
         return sql(QStringLiteral("DELETE FROM main.") + quoteName(table), error);
     }
-    return runGeneral(std::move(statement), out, binding, error);
+    return runGeneral(std::move(s.full), out, binding, error);
 }
 
 bool Emulation::runGeneral(Tokens statement, ResultTable *out, const Binding *binding, EmuError *error)
