@@ -109,60 +109,33 @@ ResultTable required(const std::optional<ResultTable> &result, const QString &wh
 }
 
 // The columns of a packet that the database already has, read with one query per 200 names
-// instead of a lookup and a read per column. A name is found as the lookup by name would find
-// it: exactly, and on SQL Server (whose usual collations compare without regard to case and
-// trailing blanks) also without regard to case and trailing blanks.
-struct ExistingColumn {
-    QString name;
-    qint64 key = 0;
-    qint64 tipoDadoItem = 0;
-    qint64 tipoDadoIntItem = 0;
-};
-
-struct ExistingColumns {
-    std::vector<ExistingColumn> rows;
-
-    ExistingColumn *find(DbConnection &connection, const QString &name)
-    {
-        for (ExistingColumn &row : rows) {
-            if (row.name == name)
-                return &row;
-        }
-        if (connection.vendor() == Vendor::MSSQL) {
-            const QString wanted = trimmedRight(name);
-            for (ExistingColumn &row : rows) {
-                if (trimmedRight(row.name).compare(wanted, Qt::CaseInsensitive) == 0)
-                    return &row;
-            }
-        }
-        return nullptr;
-    }
-    static QString trimmedRight(QString text)
-    {
-        while (text.endsWith(QLatin1Char(' ')))
-            text.chop(1);
-        return text;
-    }
-};
-
-ExistingColumns existingColumns(DbConnection &connection, const QStringList &names)
+// instead of a lookup and a read per column.
+bool readColumns(DbConnection &connection, const QString &where, KnownColumns &into)
 {
-    ExistingColumns result;
     const QString failure = QStringLiteral("Erro interno em \"GetIdColunaByNome\". Mensagem: ");
+    const std::optional<ResultTable> rows =
+        RunQuery(connection,
+                 QStringLiteral("SELECT ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM FROM CATALOGO_COLUNAS") + where +
+                     QStringLiteral(" ORDER BY ID_CATALOGO_COLUNA"),
+                 failure);
+    if (!rows)
+        return false;
+    for (int r = 0; r < rows->count(); ++r)
+        into.add(connection.vendor(), {rows->text(r, QStringLiteral("NOME_COLUNA")), rows->integer(r, QStringLiteral("ID_CATALOGO_COLUNA")),
+                                       rows->integer(r, QStringLiteral("TIPO_DADO_ITEM")), rows->integer(r, QStringLiteral("TIPO_DADO_INT_ITEM"))});
+    return true;
+}
+
+KnownColumns existingColumns(DbConnection &connection, const QStringList &names)
+{
+    KnownColumns result;
     for (qsizetype at = 0; at < names.size(); at += 200) {
         QStringList quoted;
         for (const QString &name : names.mid(at, 200))
             quoted.append(q(name));
-        const ResultTable rows = required(
-            RunQuery(connection,
-                     QStringLiteral("SELECT ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM FROM CATALOGO_COLUNAS "
-                                    "WHERE NOME_COLUNA IN (") +
-                         quoted.join(QStringLiteral(", ")) + QStringLiteral(") ORDER BY ID_CATALOGO_COLUNA"),
-                     failure),
-            QStringLiteral("GetIdColunaByNome"));
-        for (int r = 0; r < rows.count(); ++r)
-            result.rows.push_back({rows.text(r, QStringLiteral("NOME_COLUNA")), rows.integer(r, QStringLiteral("ID_CATALOGO_COLUNA")),
-                                   rows.integer(r, QStringLiteral("TIPO_DADO_ITEM")), rows.integer(r, QStringLiteral("TIPO_DADO_INT_ITEM"))});
+        if (!readColumns(connection, QStringLiteral(" WHERE NOME_COLUNA IN (") + quoted.join(QStringLiteral(", ")) + QStringLiteral(")"),
+                         result))
+            (void)RequireResult(std::nullopt, QStringLiteral("GetIdColunaByNome"));
     }
     return result;
 }
@@ -173,6 +146,55 @@ ResultTable packetTable(const std::optional<DataPacket> &packet)
 }
 
 }  // namespace
+
+QString KnownColumns::folded(const QString &name)
+{
+    QString text = name;
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text.toCaseFolded();
+}
+
+void KnownColumns::add(Vendor vendor, const Row &row)
+{
+    rows.push_back(row);
+    const size_t at = rows.size() - 1;
+    // A name that is there twice keeps its lowest key (rows come in key order).
+    if (!exact.contains(row.name))
+        exact.insert(row.name, at);
+    if (vendor == Vendor::MSSQL && !loose.contains(folded(row.name)))
+        loose.insert(folded(row.name), at);
+}
+
+KnownColumns::Row *KnownColumns::find(Vendor vendor, const QString &name)
+{
+    auto it = exact.constFind(name);
+    if (it != exact.constEnd())
+        return &rows[*it];
+    if (vendor == Vendor::MSSQL) {
+        it = loose.constFind(folded(name));
+        if (it != loose.constEnd())
+            return &rows[*it];
+    }
+    return nullptr;
+}
+
+bool KnownColumns::load(DbConnection &connection)
+{
+    clear();
+    loaded = readColumns(connection, QString(), *this);
+    if (!loaded)
+        clear();
+    return loaded;
+}
+
+void KnownColumns::clear()
+{
+    rows.clear();
+    exact.clear();
+    loose.clear();
+    loaded = false;
+}
 
 bool hasComponentType(qint64 type)
 {
@@ -367,9 +389,14 @@ qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<Data
 // The columns
 
 qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<DataPacket> &col, bool hasComponent, ColumnMap &map,
-                               bool &success)
+                               bool &success, KnownColumns *columns)
 {
     qint64 count = 0;
+    KnownColumns local;
+    KnownColumns *existing = &local;
+    // A write reported as done whose error the runner counts as expected: the database may not
+    // hold what the copy says, so a shared copy is read again for the next table.
+    bool stale = false;
     try {
         const ResultTable t = packetTable(col);
         if (t.isEmpty()) {
@@ -379,10 +406,16 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             }
             return 0;
         }
-        QStringList names;
-        for (int r = 0; r < t.count(); ++r)
-            names.append(t.text(r, QStringLiteral("NOME_COLUNA")));
-        ExistingColumns existing = existingColumns(connection, names);
+        if (columns) {
+            if (!columns->loaded && !columns->load(connection))
+                (void)RequireResult(std::nullopt, QStringLiteral("GetIdColunaByNome"));
+            existing = columns;
+        } else {
+            QStringList names;
+            for (int r = 0; r < t.count(); ++r)
+                names.append(t.text(r, QStringLiteral("NOME_COLUNA")));
+            local = existingColumns(connection, names);
+        }
         for (int r = 0; r < t.count() && success; ++r) {
             const QString name = t.text(r, QStringLiteral("NOME_COLUNA"));
             TDadosColuna &record = mapRecord(map, name, t.integer(r, QStringLiteral("ID_CATALOGO_COLUNA")));
@@ -392,7 +425,7 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             QString descr = t.text(r, QStringLiteral("DESCR_COLUNA"));
             if (descr.isEmpty())
                 descr = name;
-            ExistingColumn *found = existing.find(connection, name);
+            KnownColumns::Row *found = existing->find(connection.vendor(), name);
             const qint64 k = found ? found->key : 0;
             bool ok = true;
             if (k > 0) {
@@ -406,6 +439,7 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
                 if (ok) {
                     found->tipoDadoItem = tipoDadoItem;
                     found->tipoDadoIntItem = tipoDadoIntItem;
+                    stale = stale || !connection.lastWriteApplied();
                 }
             } else {
                 const qint64 tipoDadoTab = t.integer(r, QStringLiteral("TIPO_DADO_TAB"));
@@ -422,7 +456,8 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
                 connection.newKeys().inserted(QStringLiteral("CATALOGO_COLUNAS"));
                 if (ok) {
                     record.IdColunaBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
-                    existing.rows.push_back({name, record.IdColunaBanco, tipoDadoItem, tipoDadoIntItem});
+                    existing->add(connection.vendor(), {name, record.IdColunaBanco, tipoDadoItem, tipoDadoIntItem});
+                    stale = stale || !connection.lastWriteApplied();
                 }
             }
             ++count;
@@ -433,6 +468,8 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
         success = false;
         logLine(connection, QString::fromUtf8(error.what()), ImageError);
     }
+    if (stale && columns)
+        columns->clear();
     return count;
 }
 
@@ -695,7 +732,7 @@ qint64 ImportarCatalogoTabComp(DbConnection &connection, qint64 tableKey, const 
 // ---------------------------------------------------------------------------------------------
 // One table, one database
 
-bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets)
+bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets, KnownColumns *columns)
 {
     InstallerSession &session = connection.session();
     try {
@@ -709,7 +746,7 @@ bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets)
         nTabelas = ImportarCatalogoTabela(connection, packets.tab, success, name, type, tableKey);
         const bool hasComponent = hasComponentType(type);
         if (success)
-            nColunas = ImportarCatalogoColunas(connection, packets.col, hasComponent, map, success);
+            nColunas = ImportarCatalogoColunas(connection, packets.col, hasComponent, map, success, columns);
         if (success)
             nTabCol = ImportarCatalogoTabCol(connection, tableKey, name, packets.tcl, map, hasComponent, success);
         if (success && hasComponent)
@@ -784,8 +821,9 @@ void ImportaCatalogoMulti(InstallerSession &session, int entry, const std::vecto
         return;
     }
     qint64 failures = 0;
+    KnownColumns columns;  // read once for all the tables
     for (const TablePackets &table : tables) {
-        if (!ImportarCatalogo(connection, table))
+        if (!ImportarCatalogo(connection, table, &columns))
             ++failures;
     }
     if (failures == 0) {

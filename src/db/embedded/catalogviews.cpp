@@ -29,9 +29,25 @@ QStringList catalogRefreshStatements()
             QStringLiteral("DELETE FROM temp.TIVRA_EMU_IC"), QStringLiteral("INSERT INTO temp.TIVRA_EMU_IC SELECT * FROM TIVRA_EMU_IC_SRC")};
 }
 
+namespace {
+const char *const kCatalogPrefixes[] = {"USER_", "ALL_", "SYSCAT_", "SYSIBM_", "INFORMATION_SCHEMA_", "SYS_", "TIVRA_EMU_"};
+}
+
+bool mayMentionCatalog(const QString &text)
+{
+    const QString upper = text.toUpper();
+    if (upper.contains(QLatin1String("SYSOBJECTS")) || upper.contains(QLatin1String("SYSFILES")))
+        return true;
+    for (const char *prefix : kCatalogPrefixes) {
+        if (upper.contains(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
 bool mentionsCatalog(const Tokens &tokens)
 {
-    static const char *const prefixes[] = {"USER_", "ALL_", "SYSCAT_", "SYSIBM_", "INFORMATION_SCHEMA_", "SYS_", "TIVRA_EMU_"};
+    const auto &prefixes = kCatalogPrefixes;
     for (const Token &t : tokens) {
         if (t.kind != Token::Word && t.kind != Token::QuotedName)
             continue;

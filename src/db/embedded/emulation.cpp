@@ -819,12 +819,14 @@ bool Emulation::runOne(Tokens statement, ResultTable *out, const Binding *bindin
 bool Emulation::runGeneral(Tokens statement, ResultTable *out, const Binding *binding, EmuError *error)
 {
     bool insertValues = false;
+    bool valuesHead = false;
     {
         bool first = true;
         for (const Token &t : statement) {
             if (!t.significant())
                 continue;
             if (first) {
+                valuesHead = t.is("VALUES");
                 if (!t.is("INSERT"))
                     break;
                 first = false;
@@ -838,8 +840,13 @@ bool Emulation::runGeneral(Tokens statement, ResultTable *out, const Binding *bi
     DialectContext context{m_vendor, m_schema, m_rownumSites};
     rewriteExpressions(statement, context);
     m_rownumSites = context.rownumSites;
+    QString text = joinTokens(statement);
+    // Most statements neither start with VALUES nor can name a catalog view: they go as they are,
+    // without reading the rewritten text into tokens again.
+    if (!valuesHead && !mayMentionCatalog(text))
+        return sql(text, error, out, binding, false, insertValues);
     // DB2's VALUES takes a bare expression list; SQLite wants it in parentheses.
-    Tokens rewritten = tokenize(joinTokens(statement));
+    Tokens rewritten = tokenize(text);
     {
         std::vector<size_t> sig;
         for (size_t k = 0; k < rewritten.size(); ++k) {
