@@ -406,7 +406,9 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             }
             return 0;
         }
-        if (columns) {
+        // On SQL Server the server's collation decides which other spellings of a name match, so
+        // each table asks it about its own names there.
+        if (columns && connection.vendor() != Vendor::MSSQL) {
             if (!columns->loaded && !columns->load(connection))
                 (void)RequireResult(std::nullopt, QStringLiteral("GetIdColunaByNome"));
             existing = columns;

@@ -31,10 +31,10 @@ struct TDadosColuna {
 using ColumnMap = std::vector<TDadosColuna>;
 
 // The rows of CATALOGO_COLUNAS that the column import matches by name. Read for one table's
-// names at a time, or (ImportaCatalogoMulti) once for every table of a database: a column name
-// is shared by many tables, and reading them per table scanned the whole catalog 300 times for
-// 300 tables. The stage's own inserts and updates of CATALOGO_COLUNAS are added as they are
-// carried out, which keeps the copy right while the installer is the only writer. A name is
+// names at a time, or (ImportaCatalogoMulti, DB2 and Oracle) once for every table of a database:
+// a column name is shared by many tables, and reading them per table scanned the whole catalog
+// 300 times for 300 tables. The stage's own inserts and updates of CATALOGO_COLUNAS are added as
+// they are carried out, which keeps the copy right while the installer is the only writer. A name is
 // found exactly, and on SQL Server (whose usual collations compare without regard to case and
 // trailing blanks) also without regard to case and trailing blanks; a name that is there twice
 // gives its lowest key.

@@ -282,6 +282,58 @@ TEST_P(CatalogImport, NewKeysContinueFromTheHighestKeyReadingItOncePerTable)
     EXPECT_EQ(site.logCount(QStringLiteral("Erro")), 0) << site.logText().toStdString();
 }
 
+// The columns a table finds in the database are the same whether it reads its own names or uses
+// the copy read once for the stage (not on SQL Server, whose collation decides): the lowest key
+// of a name that is there twice, no other spelling of a name (the embedded SQL Server compares
+// with case), and a column the previous table inserted.
+TEST_P(CatalogImport, KnownColumnsMatchAsTheReadByNameWithOrWithoutTheSharedCopy)
+{
+    const bool sqlServer = QLatin1String(GetParam()) == QLatin1String("MSSQL");
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM) "
+                                 "VALUES (5, 'NOME', 1, 1)"));
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM) "
+                                 "VALUES (3, 'NOME', 1, 1)"));
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM) "
+                                 "VALUES (9, 'codigo ', 1, 1)"));
+    const auto packets = [](int id, const QString &table) {
+        TablePackets p;
+        p.idTabela = id;
+        p.nomeTabela = table;
+        p.tab = packetFromCsv(QString::fromUtf8(testsupport::kTabHeader) + table + QStringLiteral(",123,2,T,T,N,,,,0,1\n"));
+        p.col = packetFromCsv(QString::fromUtf8(testsupport::kColHeader) + QStringLiteral("1,NOME,Nome,S,124,1,124,1\n"
+                                                                                         "2,CODIGO,Codigo,S,124,1,124,1\n"
+                                                                                         "3,EXTRA,Extra,S,124,1,124,1\n"));
+        p.tcl = packetFromCsv(QString::fromUtf8(testsupport::kTClHeader) +
+                              QStringLiteral("11,1,%1,NOME,10,0,1,,,,,124,1,Nome,S,S,N,N,N,\n"
+                                             "12,2,%1,CODIGO,10,0,2,,,,,124,1,Codigo,S,S,N,N,N,\n"
+                                             "13,3,%1,EXTRA,10,0,3,,,,,124,1,Extra,S,S,N,N,N,\n")
+                                  .arg(table));
+        return p;
+    };
+    DbConnection connection(site.session);
+    ASSERT_TRUE(ConnectCurrentEntry(connection, db));
+    EXPECT_TRUE(ImportarCatalogo(connection, packets(1, QStringLiteral("PRIMEIRA"))));  // reads its own names
+    KnownColumns known;
+    EXPECT_TRUE(ImportarCatalogo(connection, packets(2, QStringLiteral("SEGUNDA")), &known));
+    EXPECT_EQ(known.loaded, !sqlServer);
+    EXPECT_TRUE(ImportarCatalogo(connection, packets(3, QStringLiteral("TERCEIRA")), &known));
+    const auto columnsOf = [&](const QString &table) {
+        const ResultTable t = site.query(db, QStringLiteral("SELECT B.ID_CATALOGO_COLUNA AS K FROM CATALOGO_TABCOL B, CATALOGO_TABELAS C "
+                                                            "WHERE B.ID_CATALOGO_TABELA = C.ID_CATALOGO_TABELA AND C.NOME_TABELA = '") +
+                                                 table + QStringLiteral("' ORDER BY B.SEQUENCIA"));
+        QStringList keys;
+        for (int r = 0; r < t.count(); ++r)
+            keys.append(t.text(r, QStringLiteral("K")));
+        return keys.join(QLatin1Char(','));
+    };
+    const QString expected = QStringLiteral("3,10,11");
+    EXPECT_EQ(columnsOf(QStringLiteral("PRIMEIRA")), expected);
+    EXPECT_EQ(columnsOf(QStringLiteral("SEGUNDA")), expected);
+    EXPECT_EQ(columnsOf(QStringLiteral("TERCEIRA")), expected);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_COLUNAS")), 5);
+    EXPECT_EQ(site.logCount(QStringLiteral("Erro")), 0) << site.logText().toStdString();
+}
+
 TEST_P(CatalogImport, WithoutCatalogInThePackageBothStagesAreIgnoredAndComplete)
 {
     site.session.package.existCatalogo = false;
