@@ -1,6 +1,7 @@
 #include "catalog/catalogimport.h"
 
 #include "core/session.h"
+#include "db/newkeys.h"
 #include "db/recordhelpers.h"
 #include "db/sqlrunner.h"
 #include "db/versiontables.h"
@@ -108,60 +109,33 @@ ResultTable required(const std::optional<ResultTable> &result, const QString &wh
 }
 
 // The columns of a packet that the database already has, read with one query per 200 names
-// instead of a lookup and a read per column. A name is found as the lookup by name would find
-// it: exactly, and on SQL Server (whose usual collations compare without regard to case and
-// trailing blanks) also without regard to case and trailing blanks.
-struct ExistingColumn {
-    QString name;
-    qint64 key = 0;
-    qint64 tipoDadoItem = 0;
-    qint64 tipoDadoIntItem = 0;
-};
-
-struct ExistingColumns {
-    std::vector<ExistingColumn> rows;
-
-    ExistingColumn *find(DbConnection &connection, const QString &name)
-    {
-        for (ExistingColumn &row : rows) {
-            if (row.name == name)
-                return &row;
-        }
-        if (connection.vendor() == Vendor::MSSQL) {
-            const QString wanted = trimmedRight(name);
-            for (ExistingColumn &row : rows) {
-                if (trimmedRight(row.name).compare(wanted, Qt::CaseInsensitive) == 0)
-                    return &row;
-            }
-        }
-        return nullptr;
-    }
-    static QString trimmedRight(QString text)
-    {
-        while (text.endsWith(QLatin1Char(' ')))
-            text.chop(1);
-        return text;
-    }
-};
-
-ExistingColumns existingColumns(DbConnection &connection, const QStringList &names)
+// instead of a lookup and a read per column.
+bool readColumns(DbConnection &connection, const QString &where, KnownColumns &into)
 {
-    ExistingColumns result;
     const QString failure = QStringLiteral("Erro interno em \"GetIdColunaByNome\". Mensagem: ");
+    const std::optional<ResultTable> rows =
+        RunQuery(connection,
+                 QStringLiteral("SELECT ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM FROM CATALOGO_COLUNAS") + where +
+                     QStringLiteral(" ORDER BY ID_CATALOGO_COLUNA"),
+                 failure);
+    if (!rows)
+        return false;
+    for (int r = 0; r < rows->count(); ++r)
+        into.add(connection.vendor(), {rows->text(r, QStringLiteral("NOME_COLUNA")), rows->integer(r, QStringLiteral("ID_CATALOGO_COLUNA")),
+                                       rows->integer(r, QStringLiteral("TIPO_DADO_ITEM")), rows->integer(r, QStringLiteral("TIPO_DADO_INT_ITEM"))});
+    return true;
+}
+
+KnownColumns existingColumns(DbConnection &connection, const QStringList &names)
+{
+    KnownColumns result;
     for (qsizetype at = 0; at < names.size(); at += 200) {
         QStringList quoted;
         for (const QString &name : names.mid(at, 200))
             quoted.append(q(name));
-        const ResultTable rows = required(
-            RunQuery(connection,
-                     QStringLiteral("SELECT ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM FROM CATALOGO_COLUNAS "
-                                    "WHERE NOME_COLUNA IN (") +
-                         quoted.join(QStringLiteral(", ")) + QStringLiteral(") ORDER BY ID_CATALOGO_COLUNA"),
-                     failure),
-            QStringLiteral("GetIdColunaByNome"));
-        for (int r = 0; r < rows.count(); ++r)
-            result.rows.push_back({rows.text(r, QStringLiteral("NOME_COLUNA")), rows.integer(r, QStringLiteral("ID_CATALOGO_COLUNA")),
-                                   rows.integer(r, QStringLiteral("TIPO_DADO_ITEM")), rows.integer(r, QStringLiteral("TIPO_DADO_INT_ITEM"))});
+        if (!readColumns(connection, QStringLiteral(" WHERE NOME_COLUNA IN (") + quoted.join(QStringLiteral(", ")) + QStringLiteral(")"),
+                         result))
+            (void)RequireResult(std::nullopt, QStringLiteral("GetIdColunaByNome"));
     }
     return result;
 }
@@ -172,6 +146,55 @@ ResultTable packetTable(const std::optional<DataPacket> &packet)
 }
 
 }  // namespace
+
+QString KnownColumns::folded(const QString &name)
+{
+    QString text = name;
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text.toCaseFolded();
+}
+
+void KnownColumns::add(Vendor vendor, const Row &row)
+{
+    rows.push_back(row);
+    const size_t at = rows.size() - 1;
+    // A name that is there twice keeps its lowest key (rows come in key order).
+    if (!exact.contains(row.name))
+        exact.insert(row.name, at);
+    if (vendor == Vendor::MSSQL && !loose.contains(folded(row.name)))
+        loose.insert(folded(row.name), at);
+}
+
+KnownColumns::Row *KnownColumns::find(Vendor vendor, const QString &name)
+{
+    auto it = exact.constFind(name);
+    if (it != exact.constEnd())
+        return &rows[*it];
+    if (vendor == Vendor::MSSQL) {
+        it = loose.constFind(folded(name));
+        if (it != loose.constEnd())
+            return &rows[*it];
+    }
+    return nullptr;
+}
+
+bool KnownColumns::load(DbConnection &connection)
+{
+    clear();
+    loaded = readColumns(connection, QString(), *this);
+    if (!loaded)
+        clear();
+    return loaded;
+}
+
+void KnownColumns::clear()
+{
+    rows.clear();
+    exact.clear();
+    loose.clear();
+    loaded = false;
+}
 
 bool hasComponentType(qint64 type)
 {
@@ -334,7 +357,7 @@ qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<Data
         QString descrPl = t.text(0, QStringLiteral("DESCR_TABELA_PL"));
         if (descrPl.isEmpty())
             descrPl = name;
-        const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("ID_CATALOGO_TABELA"));
+        const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("ID_CATALOGO_TABELA"));
         const QString insert =
             QStringLiteral("INSERT INTO CATALOGO_TABELAS (ID_CATALOGO_TABELA, NOME_TABELA, TIPO_TABELA_TAB, TIPO_TABELA_ITEM, "
                            "DESCR_TABELA, DESCR_TABELA_PL, IND_ESTRUTURADO, NUM_NIVEIS, TEXTO_CONSULTA, ID_TABELA_BASE, TIPO_CHAVE_TAB, "
@@ -344,7 +367,11 @@ qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<Data
             QStringLiteral(", ") + SQLIntOrNull(numNiveis) + QStringLiteral(", :TEXTO_CONSULTA, ") + SQLIntOrNull(idTabelaBase) +
             QStringLiteral(", ") + n(tipoChaveTab) + QStringLiteral(", ") + SQLIntOrNull(tipoChaveItem) + QStringLiteral(", ") +
             QStringLiteral("1, ") + dateExpr(connection) + QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)");
-        if (ExecSQLParam(connection, insert, true, queryText, QStringLiteral("TEXTO_CONSULTA"))) {
+        const bool inserted = ExecSQLParam(connection, insert, true, queryText, QStringLiteral("TEXTO_CONSULTA"));
+        connection.newKeys().inserted(QStringLiteral("CATALOGO_TABELAS"));
+        // The new row gives `name` its key type: a later key of that table reads it again.
+        connection.newKeys().forgetKeyType(name);
+        if (inserted) {
             tableKey = insertedKey(connection, key, QStringLiteral("CATALOGO_TABELAS"), QStringLiteral("ID_CATALOGO_TABELA"));
             count = 1;
         } else {
@@ -362,9 +389,14 @@ qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<Data
 // The columns
 
 qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<DataPacket> &col, bool hasComponent, ColumnMap &map,
-                               bool &success)
+                               bool &success, KnownColumns *columns)
 {
     qint64 count = 0;
+    KnownColumns local;
+    KnownColumns *existing = &local;
+    // A write reported as done whose error the runner counts as expected: the database may not
+    // hold what the copy says, so a shared copy is read again for the next table.
+    bool stale = false;
     try {
         const ResultTable t = packetTable(col);
         if (t.isEmpty()) {
@@ -374,10 +406,18 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             }
             return 0;
         }
-        QStringList names;
-        for (int r = 0; r < t.count(); ++r)
-            names.append(t.text(r, QStringLiteral("NOME_COLUNA")));
-        ExistingColumns existing = existingColumns(connection, names);
+        // On SQL Server the server's collation decides which other spellings of a name match, so
+        // each table asks it about its own names there.
+        if (columns && connection.vendor() != Vendor::MSSQL) {
+            if (!columns->loaded && !columns->load(connection))
+                (void)RequireResult(std::nullopt, QStringLiteral("GetIdColunaByNome"));
+            existing = columns;
+        } else {
+            QStringList names;
+            for (int r = 0; r < t.count(); ++r)
+                names.append(t.text(r, QStringLiteral("NOME_COLUNA")));
+            local = existingColumns(connection, names);
+        }
         for (int r = 0; r < t.count() && success; ++r) {
             const QString name = t.text(r, QStringLiteral("NOME_COLUNA"));
             TDadosColuna &record = mapRecord(map, name, t.integer(r, QStringLiteral("ID_CATALOGO_COLUNA")));
@@ -387,7 +427,7 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
             QString descr = t.text(r, QStringLiteral("DESCR_COLUNA"));
             if (descr.isEmpty())
                 descr = name;
-            ExistingColumn *found = existing.find(connection, name);
+            KnownColumns::Row *found = existing->find(connection.vendor(), name);
             const qint64 k = found ? found->key : 0;
             bool ok = true;
             if (k > 0) {
@@ -401,11 +441,12 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
                 if (ok) {
                     found->tipoDadoItem = tipoDadoItem;
                     found->tipoDadoIntItem = tipoDadoIntItem;
+                    stale = stale || !connection.lastWriteApplied();
                 }
             } else {
                 const qint64 tipoDadoTab = t.integer(r, QStringLiteral("TIPO_DADO_TAB"));
                 const qint64 tipoDadoIntTab = t.integer(r, QStringLiteral("TIPO_DADO_INT_TAB"));
-                const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
+                const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
                 ok = run(connection,
                          QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, IND_COLUNA, NOME_COLUNA, DESCR_COLUNA, "
                                         "TIPO_DADO_TAB, TIPO_DADO_ITEM, TIPO_DADO_INT_TAB, TIPO_DADO_INT_ITEM, COD_OPERADOR, DT_ALTERACAO, "
@@ -414,9 +455,11 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
                              QStringLiteral(", ") + n(tipoDadoTab) + QStringLiteral(", ") + n(tipoDadoItem) + QStringLiteral(", ") +
                              SQLIntOrNull(tipoDadoIntTab) + QStringLiteral(", ") + SQLIntOrNull(tipoDadoIntItem) + QStringLiteral(", 1, ") +
                              dateExpr(connection) + QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)"));
+                connection.newKeys().inserted(QStringLiteral("CATALOGO_COLUNAS"));
                 if (ok) {
                     record.IdColunaBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_COLUNAS"), QStringLiteral("ID_CATALOGO_COLUNA"));
-                    existing.rows.push_back({name, record.IdColunaBanco, tipoDadoItem, tipoDadoIntItem});
+                    existing->add(connection.vendor(), {name, record.IdColunaBanco, tipoDadoItem, tipoDadoIntItem});
+                    stale = stale || !connection.lastWriteApplied();
                 }
             }
             ++count;
@@ -427,6 +470,8 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
         success = false;
         logLine(connection, QString::fromUtf8(error.what()), ImageError);
     }
+    if (stale && columns)
+        columns->clear();
     return count;
 }
 
@@ -537,7 +582,7 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
                              QStringLiteral(", TIPO_COLUNA_ITEM = ") + n(tipoColItem) + QStringLiteral(", TIPO_COLUNA_TAB = ") + n(tipoColTab) +
                              QStringLiteral(", DESCR_COLUNA = ") + q(descr) + QStringLiteral(" WHERE ID_TABCOL = ") + n(record.IdTabColBanco));
             } else {
-                const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_TABCOL"));
+                const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_TABCOL"));
                 ok = run(connection,
                          QStringLiteral("INSERT INTO CATALOGO_TABCOL (ID_TABCOL, ID_CATALOGO_TABELA, ID_CATALOGO_COLUNA, TAMANHO, ESCALA, "
                                         "DESCR_COLUNA, IND_NULO, IND_LOCALIZAR, SEQUENCIA, ORDEM_CHAVE_LOGICA, IND_CHAVE_FISICA, "
@@ -552,6 +597,7 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
                              QStringLiteral(", ") + SQLIntOrNull(numNivel) + QStringLiteral(", 'N', ") +
                              q(t.text(p, QStringLiteral("IND_UPCASE"))) + QStringLiteral(", 1, ") + dateExpr(connection) +
                              QStringLiteral(", ") + timeExpr(connection) + QStringLiteral(", 0)"));
+                connection.newKeys().inserted(QStringLiteral("CATALOGO_TABCOL"));
                 if (ok)
                     record.IdTabColBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_TABCOL"));
             }
@@ -601,13 +647,16 @@ qint64 ImportarCatalogoComponente(DbConnection &connection, const QString &table
             success = false;
             return 0;
         }
-        const QString key = GetNewIdForInsert(connection, QStringLiteral("COMPONENTES"), QStringLiteral("ID_COMPONENTE"));
-        if (run(connection, QStringLiteral("INSERT INTO COMPONENTES (ID_COMPONENTE, NOME_COMPONENTE, DESCR_COMPONENTE, ID_CATALOGO_TABELA, "
+        const QString key = connection.newKeys().next(QStringLiteral("COMPONENTES"), QStringLiteral("ID_COMPONENTE"));
+        const bool inserted =
+            run(connection, QStringLiteral("INSERT INTO COMPONENTES (ID_COMPONENTE, NOME_COMPONENTE, DESCR_COMPONENTE, ID_CATALOGO_TABELA, "
                                            "MAQUINA_SERVIDORA, VERSAO_COMPONENTE, TIPO_COMP_TAB, TIPO_COMP_ITEM, COD_OPERADOR, DT_ALTERACAO, "
                                            "HR_ALTERACAO, CONCORRENCIA) VALUES (") +
                                 key + QStringLiteral(", ") + q(name) + QStringLiteral(", ") + q(descr) + QStringLiteral(", ") + n(tableKey) +
                                 QStringLiteral(", '-', '-', 1103, 6, 1, ") + dateExpr(connection) + QStringLiteral(", ") +
-                                timeExpr(connection) + QStringLiteral(", 0)"))) {
+                                timeExpr(connection) + QStringLiteral(", 0)"));
+        connection.newKeys().inserted(QStringLiteral("COMPONENTES"));
+        if (inserted) {
             componentKey = insertedKey(connection, key, QStringLiteral("COMPONENTES"), QStringLiteral("ID_COMPONENTE"));
             return 1;
         }
@@ -659,7 +708,7 @@ qint64 ImportarCatalogoTabComp(DbConnection &connection, qint64 tableKey, const 
                                          QStringLiteral(", ORDEM_COL_COMP = ") + n(ordem) + QStringLiteral(" WHERE ID_TABCOMP = ") +
                                          n(record.IdTabCompBanco));
             } else {
-                const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_TABCOMP"), QStringLiteral("ID_TABCOMP"));
+                const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_TABCOMP"), QStringLiteral("ID_TABCOMP"));
                 ok = run(connection,
                          QStringLiteral("INSERT INTO CATALOGO_TABCOMP (ID_TABCOMP, ID_TABCOL, ID_COMPONENTE, IND_ARMAZENADO, "
                                         "IND_OBRIGATORIO,  ORDEM_COL_COMP, COD_OPERADOR, DT_ALTERACAO, HR_ALTERACAO, CONCORRENCIA) VALUES  (") +
@@ -667,6 +716,7 @@ qint64 ImportarCatalogoTabComp(DbConnection &connection, qint64 tableKey, const 
                              QStringLiteral(", ") + q(armazenado) + QStringLiteral(", ") + q(t.text(p, QStringLiteral("IND_OBRIGATORIO"))) +
                              QStringLiteral(", ") + n(ordem) + QStringLiteral(", 1, ") + dateExpr(connection) + QStringLiteral(", ") +
                              timeExpr(connection) + QStringLiteral(", 0)"));
+                connection.newKeys().inserted(QStringLiteral("CATALOGO_TABCOMP"));
                 if (ok)
                     record.IdTabCompBanco = insertedKey(connection, key, QStringLiteral("CATALOGO_TABCOMP"), QStringLiteral("ID_TABCOMP"));
             }
@@ -684,7 +734,7 @@ qint64 ImportarCatalogoTabComp(DbConnection &connection, qint64 tableKey, const 
 // ---------------------------------------------------------------------------------------------
 // One table, one database
 
-bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets)
+bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets, KnownColumns *columns)
 {
     InstallerSession &session = connection.session();
     try {
@@ -698,7 +748,7 @@ bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets)
         nTabelas = ImportarCatalogoTabela(connection, packets.tab, success, name, type, tableKey);
         const bool hasComponent = hasComponentType(type);
         if (success)
-            nColunas = ImportarCatalogoColunas(connection, packets.col, hasComponent, map, success);
+            nColunas = ImportarCatalogoColunas(connection, packets.col, hasComponent, map, success, columns);
         if (success)
             nTabCol = ImportarCatalogoTabCol(connection, tableKey, name, packets.tcl, map, hasComponent, success);
         if (success && hasComponent)
@@ -773,8 +823,9 @@ void ImportaCatalogoMulti(InstallerSession &session, int entry, const std::vecto
         return;
     }
     qint64 failures = 0;
+    KnownColumns columns;  // read once for all the tables
     for (const TablePackets &table : tables) {
-        if (!ImportarCatalogo(connection, table))
+        if (!ImportarCatalogo(connection, table, &columns))
             ++failures;
     }
     if (failures == 0) {

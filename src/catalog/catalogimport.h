@@ -11,6 +11,7 @@
 #include "catalog/catalogo.h"
 #include "db/connection.h"
 
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -29,15 +30,47 @@ struct TDadosColuna {
 };
 using ColumnMap = std::vector<TDadosColuna>;
 
+// The rows of CATALOGO_COLUNAS that the column import matches by name. Read for one table's
+// names at a time, or (ImportaCatalogoMulti, DB2 and Oracle) once for every table of a database:
+// a column name is shared by many tables, and reading them per table scanned the whole catalog
+// 300 times for 300 tables. The stage's own inserts and updates of CATALOGO_COLUNAS are added as
+// they are carried out, which keeps the copy right while the installer is the only writer. A name is
+// found exactly, and on SQL Server (whose usual collations compare without regard to case and
+// trailing blanks) also without regard to case and trailing blanks; a name that is there twice
+// gives its lowest key.
+struct KnownColumns {
+    struct Row {
+        QString name;
+        qint64 key = 0;
+        qint64 tipoDadoItem = 0;
+        qint64 tipoDadoIntItem = 0;
+    };
+    std::vector<Row> rows;
+    bool loaded = false;  // every row of the table was read
+
+    void add(Vendor vendor, const Row &row);
+    Row *find(Vendor vendor, const QString &name);
+    // Reads every row; false (and nothing known) when the read fails.
+    bool load(DbConnection &connection);
+    void clear();
+
+private:
+    static QString folded(const QString &name);
+    QHash<QString, size_t> exact;
+    QHash<QString, size_t> loose;
+};
+
 // The whole stage for the database entry `entry` of cdsDbs.
 void ImportaCatalogoMulti(InstallerSession &session, int entry, const std::vector<TablePackets> &tables);
 // One table; true when every step succeeded.
-bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets);
+// With `columns`, the known columns of the database are used and kept (read at the first table
+// that needs them); without, each table reads its own.
+bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets, KnownColumns *columns = nullptr);
 
 qint64 ImportarCatalogoTabela(DbConnection &connection, const std::optional<DataPacket> &tab, bool &success, QString &name,
                               qint64 &type, qint64 &tableKey);
 qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<DataPacket> &col, bool hasComponent, ColumnMap &map,
-                               bool &success);
+                               bool &success, KnownColumns *columns = nullptr);
 qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const QString &tableName, const std::optional<DataPacket> &tcl,
                               ColumnMap &map, bool hasComponent, bool &success);
 qint64 ImportarCatalogoComponente(DbConnection &connection, const QString &tableName, qint64 tableKey,

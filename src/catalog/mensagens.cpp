@@ -3,6 +3,7 @@
 #include "catalog/catalogo.h"
 #include "catalog/datapacket.h"
 #include "core/session.h"
+#include "db/newkeys.h"
 #include "db/recordhelpers.h"
 #include "db/sqlrunner.h"
 #include "db/versiontables.h"
@@ -155,7 +156,7 @@ bool ImportaCdsMensagens(InstallerSession &session, int entry)
     const bool hasSystem = fresh.hasColumn(QStringLiteral("ID_SISTEMA"));
     qint64 failures = 0;
     for (int r = 0; r < fresh.count(); ++r) {
-        const QString key = GetNewIdForInsert(connection, QStringLiteral("MENSAGENS"), QStringLiteral("ID_MSG"));
+        const QString key = connection.newKeys().next(QStringLiteral("MENSAGENS"), QStringLiteral("ID_MSG"));
         // A file without systems gives messages without one.
         const QString system = hasSystem ? n(fresh.integer(r, QStringLiteral("ID_SISTEMA"))) : QStringLiteral("NULL");
         const QString statement =
@@ -166,7 +167,9 @@ bool ImportaCdsMensagens(InstallerSession &session, int entry)
             sqlQuoted(fresh.text(r, QStringLiteral("COD_MENSAGEM"))) + QStringLiteral(", ") +
             sqlQuoted(fresh.text(r, QStringLiteral("DETALHES"))) + QStringLiteral(", ") + system + QStringLiteral(", 1, 0, ") + date +
             QStringLiteral(", ") + time + QStringLiteral(")");
-        if (!runStatement(connection, statement))
+        const bool inserted = runStatement(connection, statement);
+        connection.newKeys().inserted(QStringLiteral("MENSAGENS"));
+        if (!inserted)
             ++failures;
     }
     // 6.
@@ -232,13 +235,15 @@ bool ImportaCdsRotulos(InstallerSession &session, int entry)
     const QString time = CurrentDateTimeExpr(connection.driverName(), QStringLiteral("T"));
     qint64 failures = 0;
     for (int r = 0; r < fresh.count(); ++r) {
-        const QString key = GetNewIdForInsert(connection, QStringLiteral("CATALOGO_ROTULOS"), QStringLiteral("ID_ROTULO"));
+        const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_ROTULOS"), QStringLiteral("ID_ROTULO"));
         const QString statement = QStringLiteral("INSERT INTO CATALOGO_ROTULOS (ID_ROTULO, DESCR_ROTULO, DESCR_HINT, COD_OPERADOR, "
                                                  "CONCORRENCIA, DT_ALTERACAO, HR_ALTERACAO) VALUES (") +
                                   key + QStringLiteral(", ") + sqlQuoted(fresh.text(r, QStringLiteral("DESCR_ROTULO"))) +
                                   QStringLiteral(", ") + sqlQuoted(fresh.text(r, QStringLiteral("DESCR_HINT"))) + QStringLiteral(", 1, 0, ") +
                                   date + QStringLiteral(", ") + time + QStringLiteral(")");
-        if (!runStatement(connection, statement))
+        const bool inserted = runStatement(connection, statement);
+        connection.newKeys().inserted(QStringLiteral("CATALOGO_ROTULOS"));
+        if (!inserted)
             ++failures;
     }
     if (failures == 0) {

@@ -2,6 +2,7 @@
 
 #include "catalog/catalogimport.h"
 #include "core/session.h"
+#include "db/newkeys.h"
 #include "db/recordhelpers.h"
 #include "db/sqlrunner.h"
 #include "db/versiontables.h"
@@ -39,7 +40,7 @@ QString GetSqlInsertTabEstrut(DbConnection &connection, qint64 code, qint64 item
                               const QString &indDefault, const QString &indExclusao, const QString &indAtivo, const QString &indFixo,
                               bool hasIndFixo)
 {
-    const QString key = GetNewIdForInsert(connection, QStringLiteral("TAB_ESTRUTURADA"), QStringLiteral("ID_TABELA"));
+    const QString key = connection.newKeys().next(QStringLiteral("TAB_ESTRUTURADA"), QStringLiteral("ID_TABELA"));
     const QString date = CurrentDateTimeExpr(connection.driverName(), QStringLiteral("D"));
     const QString time = CurrentDateTimeExpr(connection.driverName(), QStringLiteral("T"));
     QString sql = QStringLiteral("INSERT INTO TAB_ESTRUTURADA (ID_TABELA, COD_TABELA, ITEM_TABELA, DESCRICAO, SIGLA, IND_DEFAULT, "
@@ -110,7 +111,9 @@ bool ImportaTabEstrut(DbConnection &connection, const std::optional<DataPacket> 
                 chosen.text(r, QStringLiteral("IND_DEFAULT")), chosen.text(r, QStringLiteral("IND_EXCLUSAO")),
                 chosen.text(r, QStringLiteral("IND_ATIVO")), indFixo, hasIndFixo);
             // One line: a value's own line breaks reach the database as they are.
-            if (!ExecSQLConn(connection, QStringList{statement}, true))
+            const bool inserted = ExecSQLConn(connection, QStringList{statement}, true);
+            connection.newKeys().inserted(QStringLiteral("TAB_ESTRUTURADA"));
+            if (!inserted)
                 ++errors;
         }
         if (errors == 0) {

@@ -3,6 +3,7 @@
 #include "core/session.h"
 #include "db/driversettings.h"
 #include "db/embedded/embeddedtransport.h"
+#include "db/newkeys.h"
 #include "db/odbc/odbctransport.h"
 
 #include <QElapsedTimer>
@@ -22,6 +23,13 @@ DbConnection::DbConnection(InstallerSession &session) : m_session(session) {}
 DbConnection::~DbConnection()
 {
     close();
+}
+
+NewKeys &DbConnection::newKeys()
+{
+    if (!m_newKeys)
+        m_newKeys = std::make_unique<NewKeys>(*this);
+    return *m_newKeys;
 }
 
 bool DbConnection::connectionLost() const
@@ -56,6 +64,7 @@ bool DbConnection::configure(const QString &vendorField, const QString &alias, c
     // 1. Close the connection if it is open.
     close();
     m_transport.reset();
+    m_newKeys.reset();  // another database: nothing is known of its keys
     // 2-3. Name, parameters and driver name of the vendor's row.
     m_name = alias;
     m_password = password;
@@ -147,6 +156,8 @@ void DbConnection::setStatementObserver(StatementObserver observer)
 bool DbConnection::execute(const QString &statement, QString *error)
 {
     const Observed observed(statement, true);
+    ++m_writes;
+    m_lastWriteApplied = false;
     if (!isOpen()) {
         if (error)
             *error = kNotOpen;
@@ -154,6 +165,7 @@ bool DbConnection::execute(const QString &statement, QString *error)
     }
     QString message;
     const bool ok = m_transport->execute(statement, &message);
+    m_lastWriteApplied = ok;
     if (!ok && error)
         *error = message;
     return ok;
@@ -178,6 +190,8 @@ bool DbConnection::executeWithText(const QString &statement, const QString &para
                                    QString *error)
 {
     const Observed observed(statement, true);
+    ++m_writes;
+    m_lastWriteApplied = false;
     if (!isOpen()) {
         if (error)
             *error = kNotOpen;
@@ -185,6 +199,7 @@ bool DbConnection::executeWithText(const QString &statement, const QString &para
     }
     QString message;
     const bool ok = m_transport->executeWithText(statement, parameter, value, &message);
+    m_lastWriteApplied = ok;
     if (!ok && error)
         *error = message;
     return ok;

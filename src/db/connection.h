@@ -20,6 +20,7 @@
 namespace tivra {
 
 struct InstallerSession;
+class NewKeys;
 
 class DbConnection {
 public:
@@ -55,6 +56,15 @@ public:
     bool executeWithText(const QString &statement, const QString &parameter, const QString &value,
                          QString *error = nullptr);
 
+    // The write statements sent on this connection so far (execute and executeWithText, whatever
+    // their outcome), and whether the last of them was carried out by the database (false after
+    // any error, also one that the statement runner counts as expected).
+    quint64 writeCount() const { return m_writes; }
+    bool lastWriteApplied() const { return m_lastWriteApplied; }
+    // The keys for new rows drawn on this connection (newkeys.h): read once per table, then
+    // counted on in memory while this connection's own inserts are the only writes.
+    NewKeys &newKeys();
+
     // Whether a statement found the session with the server gone (ODBC state 08S01, 08003 or
     // 08007). Every later statement on this connection fails at once with the same text.
     bool connectionLost() const;
@@ -82,6 +92,9 @@ private:
     Vendor m_vendor = Vendor::None;
     QStringList m_params;
     QString m_failure;
+    quint64 m_writes = 0;
+    bool m_lastWriteApplied = false;
+    std::unique_ptr<NewKeys> m_newKeys;
 };
 
 // Replaces the values of PWD=... / Password=... attributes (braced values included) and every

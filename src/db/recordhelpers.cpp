@@ -12,26 +12,38 @@ void logFailure(DbConnection &connection, const QString &text)
 }
 }  // namespace
 
-qint64 GetTipoChave(DbConnection &connection, const QString &table)
+std::optional<qint64> ReadTipoChave(DbConnection &connection, const QString &table)
 {
     const std::optional<ResultTable> rows =
         RunQuery(connection, QStringLiteral("SELECT TIPO_CHAVE_ITEM FROM CATALOGO_TABELAS WHERE NOME_TABELA = '") + table + QStringLiteral("'"),
                  QStringLiteral("Erro interno em \"GetTipoChave\". Mensagem: "));
-    if (!rows || rows->isEmpty())
+    if (!rows)
+        return std::nullopt;
+    if (rows->isEmpty())
         return 0;
     try {
         return rows->integer(0, QStringLiteral("TIPO_CHAVE_ITEM"));
     } catch (const DbError &error) {
         logFailure(connection, QStringLiteral("Erro interno em \"GetTipoChave\". Mensagem: ") + error.message());
-        return 0;
+        return std::nullopt;
     }
+}
+
+qint64 GetTipoChave(DbConnection &connection, const QString &table)
+{
+    return ReadTipoChave(connection, table).value_or(0);
 }
 
 bool GetNewIdForInsert(DbConnection &connection, const QString &table, const QString &keyField, QString &key)
 {
+    return GetNewIdForKeyType(connection, table, keyField, GetTipoChave(connection, table), key);
+}
+
+bool GetNewIdForKeyType(DbConnection &connection, const QString &table, const QString &keyField, qint64 keyType, QString &key)
+{
     const QString failure = QStringLiteral("Erro interno em \"GetNewIdForInsert\". Mensagem: ");
     QString select;
-    if (GetTipoChave(connection, table) != 2) {
+    if (keyType != 2) {
         select = QStringLiteral("SELECT COALESCE(MAX(") + keyField + QStringLiteral("),0)+1 AS KEYFIELD FROM ") + table;
     } else if (connection.driverName() == QStringLiteral("DB2")) {
         select = QStringLiteral("SELECT NEXTVAL FOR SEQ_") + table + QStringLiteral(" AS KEYFIELD FROM ") + table +

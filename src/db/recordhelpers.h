@@ -16,6 +16,8 @@ namespace tivra {
 // "SEQ_<table>" (DB2 and Oracle). On failure `key` is left as it was and false is returned.
 // A query without rows gives empty text.
 bool GetNewIdForInsert(DbConnection &connection, const QString &table, const QString &keyField, QString &key);
+// The same for a key type already read (GetTipoChave): MAX + 1 unless it is 2.
+bool GetNewIdForKeyType(DbConnection &connection, const QString &table, const QString &keyField, qint64 keyType, QString &key);
 // Convenience form: the new key, or `fallback` when the read fails.
 QString GetNewIdForInsert(DbConnection &connection, const QString &table, const QString &keyField,
                           const QString &fallback = QString());
@@ -31,5 +33,7 @@ std::optional<ResultTable> GetOleData(DbConnection &connection, const QString &s
 // TIPO_CHAVE_ITEM recorded for a table in CATALOGO_TABELAS (0 when there is none). A failure is
 // logged as "Erro interno em \"GetTipoChave\". Mensagem: " + the error and gives 0.
 qint64 GetTipoChave(DbConnection &connection, const QString &table);
+// The same read, with no value when it failed (the failure is logged as above).
+std::optional<qint64> ReadTipoChave(DbConnection &connection, const QString &table);
 
 }  // namespace tivra

@@ -84,7 +84,9 @@ bool ExecSQLText(DbConnection &connection, const QString &text, bool log)
         --end;
     static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
     const QString trimmed = text.mid(begin, end - begin);
-    const QStringList lines = trimmed.isEmpty() ? QStringList() : trimmed.split(lineBreak);
+    // Most statements are one line: no need for the expression then.
+    const bool oneLine = !trimmed.contains(QLatin1Char('\n')) && !trimmed.contains(QLatin1Char('\r'));
+    const QStringList lines = trimmed.isEmpty() ? QStringList() : oneLine ? QStringList{trimmed} : trimmed.split(lineBreak);
     return ExecSQLConn(connection, lines, log);
 }
 

@@ -250,6 +250,90 @@ TEST_P(CatalogImport, ARerunAfterAFailureHalfWayCompletesTheTableWithoutDuplicat
     EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOMP")), 2);
 }
 
+// New keys continue from the highest key of each table, in the order of the inserts, as MAX + 1
+// before every insert would give them; the highest key is read once per table for the whole
+// stage, not once per row.
+TEST_P(CatalogImport, NewKeysContinueFromTheHighestKeyReadingItOncePerTable)
+{
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_TABELAS (ID_CATALOGO_TABELA, NOME_TABELA) VALUES (40, 'OUTRA')"));
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA) VALUES (7, 'OUTRA_COL')"));
+    int maxReads = 0;
+    DbConnection::setStatementObserver([&maxReads](const QString &statement, bool write, qint64) {
+        if (!write && statement.contains(QStringLiteral("MAX(")))
+            ++maxReads;
+    });
+    run(samplePackage());
+    DbConnection::setStatementObserver({});
+    EXPECT_EQ(maxReads, 5);  // CATALOGO_TABELAS, CATALOGO_COLUNAS, CATALOGO_TABCOL, COMPONENTES, CATALOGO_TABCOMP
+    const auto keys = [&](const QString &select) {
+        QStringList result;
+        const ResultTable t = site.query(db, select);
+        for (int r = 0; r < t.count(); ++r)
+            result.append(t.text(r, QStringLiteral("K")) + QLatin1Char(':') + t.text(r, QStringLiteral("N")));
+        return result.join(QLatin1Char(' '));
+    };
+    EXPECT_EQ(keys(QStringLiteral("SELECT ID_CATALOGO_TABELA AS K, NOME_TABELA AS N FROM CATALOGO_TABELAS ORDER BY 1")),
+              QStringLiteral("40:OUTRA 41:CLIENTES 42:PEDIDOS 43:TAB'ASPAS"));
+    EXPECT_EQ(keys(QStringLiteral("SELECT ID_CATALOGO_COLUNA AS K, NOME_COLUNA AS N FROM CATALOGO_COLUNAS ORDER BY 1")),
+              QStringLiteral("7:OUTRA_COL 8:ID_CLIENTE 9:NOME 10:ID_PEDIDO 11:COL'ASPAS"));
+    EXPECT_EQ(keys(QStringLiteral("SELECT ID_TABCOL AS K, ID_CATALOGO_COLUNA AS N FROM CATALOGO_TABCOL ORDER BY 1")),
+              QStringLiteral("1:8 2:9 3:10 4:9 5:11"));
+    EXPECT_EQ(keys(QStringLiteral("SELECT ID_TABCOMP AS K, ID_TABCOL AS N FROM CATALOGO_TABCOMP ORDER BY 1")), QStringLiteral("1:1 2:2"));
+    EXPECT_EQ(site.logCount(QStringLiteral("Erro")), 0) << site.logText().toStdString();
+}
+
+// The columns a table finds in the database are the same whether it reads its own names or uses
+// the copy read once for the stage (not on SQL Server, whose collation decides): the lowest key
+// of a name that is there twice, no other spelling of a name (the embedded SQL Server compares
+// with case), and a column the previous table inserted.
+TEST_P(CatalogImport, KnownColumnsMatchAsTheReadByNameWithOrWithoutTheSharedCopy)
+{
+    const bool sqlServer = QLatin1String(GetParam()) == QLatin1String("MSSQL");
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM) "
+                                 "VALUES (5, 'NOME', 1, 1)"));
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM) "
+                                 "VALUES (3, 'NOME', 1, 1)"));
+    site.exec(db, QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA, TIPO_DADO_ITEM, TIPO_DADO_INT_ITEM) "
+                                 "VALUES (9, 'codigo ', 1, 1)"));
+    const auto packets = [](int id, const QString &table) {
+        TablePackets p;
+        p.idTabela = id;
+        p.nomeTabela = table;
+        p.tab = packetFromCsv(QString::fromUtf8(testsupport::kTabHeader) + table + QStringLiteral(",123,2,T,T,N,,,,0,1\n"));
+        p.col = packetFromCsv(QString::fromUtf8(testsupport::kColHeader) + QStringLiteral("1,NOME,Nome,S,124,1,124,1\n"
+                                                                                         "2,CODIGO,Codigo,S,124,1,124,1\n"
+                                                                                         "3,EXTRA,Extra,S,124,1,124,1\n"));
+        p.tcl = packetFromCsv(QString::fromUtf8(testsupport::kTClHeader) +
+                              QStringLiteral("11,1,%1,NOME,10,0,1,,,,,124,1,Nome,S,S,N,N,N,\n"
+                                             "12,2,%1,CODIGO,10,0,2,,,,,124,1,Codigo,S,S,N,N,N,\n"
+                                             "13,3,%1,EXTRA,10,0,3,,,,,124,1,Extra,S,S,N,N,N,\n")
+                                  .arg(table));
+        return p;
+    };
+    DbConnection connection(site.session);
+    ASSERT_TRUE(ConnectCurrentEntry(connection, db));
+    EXPECT_TRUE(ImportarCatalogo(connection, packets(1, QStringLiteral("PRIMEIRA"))));  // reads its own names
+    KnownColumns known;
+    EXPECT_TRUE(ImportarCatalogo(connection, packets(2, QStringLiteral("SEGUNDA")), &known));
+    EXPECT_EQ(known.loaded, !sqlServer);
+    EXPECT_TRUE(ImportarCatalogo(connection, packets(3, QStringLiteral("TERCEIRA")), &known));
+    const auto columnsOf = [&](const QString &table) {
+        const ResultTable t = site.query(db, QStringLiteral("SELECT B.ID_CATALOGO_COLUNA AS K FROM CATALOGO_TABCOL B, CATALOGO_TABELAS C "
+                                                            "WHERE B.ID_CATALOGO_TABELA = C.ID_CATALOGO_TABELA AND C.NOME_TABELA = '") +
+                                                 table + QStringLiteral("' ORDER BY B.SEQUENCIA"));
+        QStringList keys;
+        for (int r = 0; r < t.count(); ++r)
+            keys.append(t.text(r, QStringLiteral("K")));
+        return keys.join(QLatin1Char(','));
+    };
+    const QString expected = QStringLiteral("3,10,11");
+    EXPECT_EQ(columnsOf(QStringLiteral("PRIMEIRA")), expected);
+    EXPECT_EQ(columnsOf(QStringLiteral("SEGUNDA")), expected);
+    EXPECT_EQ(columnsOf(QStringLiteral("TERCEIRA")), expected);
+    EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_COLUNAS")), 5);
+    EXPECT_EQ(site.logCount(QStringLiteral("Erro")), 0) << site.logText().toStdString();
+}
+
 TEST_P(CatalogImport, WithoutCatalogInThePackageBothStagesAreIgnoredAndComplete)
 {
     site.session.package.existCatalogo = false;

@@ -1,5 +1,6 @@
 // The vendors' catalog views of the embedded emulation, read with the statements of the
 // structure model capture: columns, primary and unique keys, foreign keys, indexes, checks.
+#include "db/embedded/catalogviews.h"
 #include "db/sqlrunner.h"
 #include "dbtest.h"
 
@@ -142,4 +143,39 @@ TEST_F(Catalog, Db2ViewsOfTheUsersSchema)
     EXPECT_EQ(checks.count(), 2);
     // Another user's schema has none of these objects.
     EXPECT_TRUE(read(QStringLiteral("select tabname from syscat.tables where tabschema = 'OUTRO'")).isEmpty());
+}
+
+// The quick test on a statement's text never misses a catalog name that the token test finds,
+// in any case, qualified or quoted, with or without text beyond ASCII; plain statements pass.
+TEST(CatalogMention, TheTextTestNeverMissesWhatTheTokenTestFinds)
+{
+    using embedded::mayMentionCatalog;
+    using embedded::mentionsCatalog;
+    using embedded::tokenize;
+    const QStringList mentioning = {
+        QStringLiteral("SELECT * FROM USER_TABLES"),
+        QStringLiteral("select column_name from all_tab_columns where owner = 'x'"),
+        QStringLiteral("SELECT * FROM SYSCAT_TABLES WHERE TABNAME = 'Ação'"),
+        QStringLiteral("SELECT 1 FROM \"information_schema_columns\""),
+        QStringLiteral("SELECT name FROM sysobjects"),
+        QStringLiteral("SELECT * FROM SysFiles WHERE x = 'ü'"),
+        QStringLiteral("SELECT * FROM Tivra_Emu_Columns"),
+        QStringLiteral("SELECT * FROM sys_x, y WHERE d = 'çã'"),
+    };
+    for (const QString &text : mentioning) {
+        EXPECT_TRUE(mentionsCatalog(tokenize(text))) << text.toStdString();
+        EXPECT_TRUE(mayMentionCatalog(text)) << text.toStdString();
+    }
+    const QStringList plain = {
+        QStringLiteral("INSERT INTO CATALOGO_COLUNAS (ID_CATALOGO_COLUNA, NOME_COLUNA) VALUES (1, 'Coluna d''Ávila')"),
+        QStringLiteral("UPDATE CATALOGO_TABCOL SET IND_NULO = 'S' WHERE ID_TABCOL = 3"),
+        QStringLiteral("insert into mensagens (id_msg, descr_msg) values (1, 'sys')"),
+    };
+    for (const QString &text : plain) {
+        EXPECT_FALSE(mentionsCatalog(tokenize(text))) << text.toStdString();
+        EXPECT_FALSE(mayMentionCatalog(text)) << text.toStdString();
+    }
+    // A catalog name inside a string literal is no mention, but the text test may say it is.
+    EXPECT_FALSE(mentionsCatalog(tokenize(QStringLiteral("INSERT INTO T VALUES ('USER_TABLES')"))));
+    EXPECT_TRUE(mayMentionCatalog(QStringLiteral("INSERT INTO T VALUES ('USER_TABLES')")));
 }

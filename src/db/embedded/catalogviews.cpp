@@ -29,9 +29,49 @@ QStringList catalogRefreshStatements()
             QStringLiteral("DELETE FROM temp.TIVRA_EMU_IC"), QStringLiteral("INSERT INTO temp.TIVRA_EMU_IC SELECT * FROM TIVRA_EMU_IC_SRC")};
 }
 
+namespace {
+const char *const kCatalogPrefixes[] = {"USER_", "ALL_", "SYSCAT_", "SYSIBM_", "INFORMATION_SCHEMA_", "SYS_", "TIVRA_EMU_"};
+}
+
+bool mayMentionCatalog(const QString &text)
+{
+    static const char *const names[] = {"SYSOBJECTS", "SYSFILES", "USER_", "ALL_", "SYSCAT_", "SYSIBM_", "INFORMATION_SCHEMA_", "SYS_",
+                                        "TIVRA_EMU_"};
+    const auto upperAscii = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
+    const QChar *data = text.constData();
+    const qsizetype size = text.size();
+    bool ascii = true;
+    for (qsizetype i = 0; i < size && ascii; ++i)
+        ascii = data[i].unicode() < 0x80;
+    if (ascii) {
+        // The common case, without a copy: each position against each name, ignoring case.
+        for (qsizetype i = 0; i < size; ++i) {
+            const char16_t first = upperAscii(data[i].unicode());
+            if (first != u'S' && first != u'U' && first != u'A' && first != u'I' && first != u'T')
+                continue;
+            for (const char *name : names) {
+                qsizetype k = 0;
+                while (name[k] && i + k < size && upperAscii(data[i + k].unicode()) == char16_t(name[k]))
+                    ++k;
+                if (!name[k])
+                    return true;
+            }
+        }
+        return false;
+    }
+    const QString upper = text.toUpper();
+    if (upper.contains(QLatin1String("SYSOBJECTS")) || upper.contains(QLatin1String("SYSFILES")))
+        return true;
+    for (const char *prefix : kCatalogPrefixes) {
+        if (upper.contains(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
 bool mentionsCatalog(const Tokens &tokens)
 {
-    static const char *const prefixes[] = {"USER_", "ALL_", "SYSCAT_", "SYSIBM_", "INFORMATION_SCHEMA_", "SYS_", "TIVRA_EMU_"};
+    const auto &prefixes = kCatalogPrefixes;
     for (const Token &t : tokens) {
         if (t.kind != Token::Word && t.kind != Token::QuotedName)
             continue;

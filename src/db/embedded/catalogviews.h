@@ -28,6 +28,9 @@ QStringList catalogViewStatements(Vendor vendor, const QString &schema, const QS
 QStringList catalogRefreshStatements();
 // Whether a statement reads the catalog (so the copies must be refreshed first).
 bool mentionsCatalog(const Tokens &tokens);
+// False when a statement's text cannot hold such a name (none of the names or prefixes occurs
+// in it, in any case); true when it may.
+bool mayMentionCatalog(const QString &text);
 // Tablespace names a new database of the vendor has when TIVRA_EMU_TABLESPACES is empty.
 QStringList defaultTablespaces(Vendor vendor, const QString &alias);
 

@@ -212,7 +212,7 @@ bool Emulation::run(const QString &text, ResultTable *out, const Binding *bindin
     }
     bool trailing = false;
     int separators = 0;
-    const std::vector<Tokens> statements = splitStatements(tokenize(text), &trailing, &separators);
+    std::vector<Tokens> statements = splitStatements(tokenize(text), &trailing, &separators);
     EmuError failure;
     if (statements.empty()) {
         if (m_vendor == Vendor::MSSQL)
@@ -225,8 +225,8 @@ bool Emulation::run(const QString &text, ResultTable *out, const Binding *bindin
         *error = vendorErrorText(m_vendor, {ErrKind::InvalidCharacter, QStringLiteral(";"), {}, {}}, m_schema);
         return false;
     }
-    for (const Tokens &statement : statements) {
-        if (!runOne(statement, out, binding, &failure)) {
+    for (Tokens &statement : statements) {
+        if (!runOne(std::move(statement), out, binding, &failure)) {
             *error = vendorErrorText(m_vendor, failure, m_schema);
             return false;
         }
@@ -715,7 +715,7 @@ private:
 
 bool Emulation::runOne(Tokens statement, ResultTable *out, const Binding *binding, EmuError *error)
 {
-    Statement s(statement);
+    Statement s(std::move(statement));
     if (s.size() == 0)
         return true;
     const QString h0 = s.upper(0);
@@ -813,18 +813,20 @@ bool Emulation::runOne(Tokens statement, ResultTable *out, const Binding *bindin
         }
         return sql(QStringLiteral("DELETE FROM main.") + quoteName(table), error);
     }
-    return runGeneral(std::move(statement), out, binding, error);
+    return runGeneral(std::move(s.full), out, binding, error);
 }
 
 bool Emulation::runGeneral(Tokens statement, ResultTable *out, const Binding *binding, EmuError *error)
 {
     bool insertValues = false;
+    bool valuesHead = false;
     {
         bool first = true;
         for (const Token &t : statement) {
             if (!t.significant())
                 continue;
             if (first) {
+                valuesHead = t.is("VALUES");
                 if (!t.is("INSERT"))
                     break;
                 first = false;
@@ -838,8 +840,13 @@ bool Emulation::runGeneral(Tokens statement, ResultTable *out, const Binding *bi
     DialectContext context{m_vendor, m_schema, m_rownumSites};
     rewriteExpressions(statement, context);
     m_rownumSites = context.rownumSites;
+    QString text = joinTokens(statement);
+    // Most statements neither start with VALUES nor can name a catalog view: they go as they are,
+    // without reading the rewritten text into tokens again.
+    if (!valuesHead && !mayMentionCatalog(text))
+        return sql(text, error, out, binding, false, insertValues);
     // DB2's VALUES takes a bare expression list; SQLite wants it in parentheses.
-    Tokens rewritten = tokenize(joinTokens(statement));
+    Tokens rewritten = tokenize(text);
     {
         std::vector<size_t> sig;
         for (size_t k = 0; k < rewritten.size(); ++k) {

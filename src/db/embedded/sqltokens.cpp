@@ -1,5 +1,7 @@
 #include "db/embedded/sqltokens.h"
 
+#include <array>
+
 namespace tivra::embedded {
 
 namespace {
@@ -12,17 +14,37 @@ bool wordPart(QChar c)
     return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('#') ||
            c == QLatin1Char('@');
 }
+// The text of a one-character blank or punctuation token, shared instead of copied: most tokens
+// of a statement are a comma, a parenthesis or a blank, and a copy of each cost an allocation.
+QString commonText(const QString &sql, qsizetype from, qsizetype to)
+{
+    static const std::array<QString, 128> shared = [] {
+        std::array<QString, 128> texts;
+        for (char16_t c = 1; c < 128; ++c) {
+            if (!QChar(c).isLetterOrNumber())
+                texts[c] = QString(QChar(c));
+        }
+        return texts;
+    }();
+    if (to - from == 1) {
+        const char16_t c = sql.at(from).unicode();
+        if (c < 128 && !shared[c].isEmpty())
+            return shared[c];
+    }
+    return sql.mid(from, to - from);
+}
 }  // namespace
 
 Tokens tokenize(const QString &sql)
 {
     Tokens tokens;
+    tokens.reserve(size_t(sql.size() / 4) + 4);
     const qsizetype n = sql.size();
     qsizetype i = 0;
     auto push = [&](Token::Kind kind, qsizetype from, qsizetype to) {
         Token t;
         t.kind = kind;
-        t.text = sql.mid(from, to - from);
+        t.text = kind == Token::Space || kind == Token::Punct ? commonText(sql, from, to) : sql.mid(from, to - from);
         t.upper = kind == Token::Word ? t.text.toUpper() : t.text;
         tokens.push_back(std::move(t));
     };
@@ -148,6 +170,11 @@ Tokens significantTokens(const Tokens &tokens)
 
 std::vector<Tokens> splitStatements(const Tokens &tokens, bool *trailingSemicolon, int *separators)
 {
+    return splitStatements(Tokens(tokens), trailingSemicolon, separators);
+}
+
+std::vector<Tokens> splitStatements(Tokens &&tokens, bool *trailingSemicolon, int *separators)
+{
     std::vector<Tokens> pieces;
     Tokens current;
     int depth = 0;
@@ -158,10 +185,11 @@ std::vector<Tokens> splitStatements(const Tokens &tokens, bool *trailingSemicolo
         for (const Token &t : current)
             any = any || t.significant();
         if (any)
-            pieces.push_back(current);
+            pieces.push_back(std::move(current));
         current.clear();
     };
-    for (const Token &t : tokens) {
+    current.reserve(tokens.size());
+    for (Token &t : tokens) {
         if (t.kind == Token::Punct && t.text == QLatin1String("("))
             ++depth;
         else if (t.kind == Token::Punct && t.text == QLatin1String(")"))
@@ -174,7 +202,7 @@ std::vector<Tokens> splitStatements(const Tokens &tokens, bool *trailingSemicolo
         }
         if (t.significant())
             trailing = false;
-        current.push_back(t);
+        current.push_back(std::move(t));
     }
     flush();
     if (trailingSemicolon)

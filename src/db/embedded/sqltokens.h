@@ -33,6 +33,8 @@ Tokens significantTokens(const Tokens &tokens);
 // Splits at ";" outside parentheses; empty pieces are dropped. trailing reports whether the
 // text ended with a ";" (after the last piece).
 std::vector<Tokens> splitStatements(const Tokens &tokens, bool *trailingSemicolon, int *separators);
+// The same, taking the tokens over instead of copying them.
+std::vector<Tokens> splitStatements(Tokens &&tokens, bool *trailingSemicolon, int *separators);
 
 // A name as SQL reads it: words upper-cased, quoted names as written.
 QString nameOf(const Token &token);
