@@ -13,11 +13,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace tivra;
 
@@ -200,6 +203,8 @@ TEST_F(DryRun, ChangesNothingAndMatchesTheRunThatFollows)
     EXPECT_TRUE(logs[0].startsWith("0042_DryRun_1.0.002_")) << logs[0].toStdString();
 
     const QString report = reportText();
+    if (qEnvironmentVariableIsSet("TIVRA_SHOW_DRYRUN"))
+        std::fprintf(stderr, "%s\n", qPrintable(report));
     EXPECT_TRUE(out.contains("RELATÓRIO PRÉVIO DA ATUALIZAÇÃO")) << out.toStdString();
     EXPECT_TRUE(out.contains("Relatório: " + site.installerDirectory() + "Log/" + logs[0])) << out.toStdString();
     const QString bin = app + "/Producao/Bin/";
@@ -299,4 +304,29 @@ TEST_F(DryRun, ARefusedWalkGivesItsReasonsAndStatus3AndChangesNothing)
     EXPECT_EQ(checksum(site.installerDirectory() + "Databases"), databasesWithout);
     EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "tmp"));
     EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "Backup"));
+}
+
+TEST_F(DryRun, TheDemoPackageWithItsCatalogsChangesNoDatabase)
+{
+    addDatabases();
+    testsupport::PackageBuilder().addFolder(QStringLiteral(TIVRA_DEMO_PACKAGE)).writeUpdatePack(site.installerDirectory());
+    const QByteArray databasesBefore = checksum(site.installerDirectory() + "Databases");
+    const QByteArray appBefore = checksum(site.appDirectory());
+    ASSERT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog", "/dryrun"}), 0) << err.toStdString() << out.toStdString();
+    EXPECT_EQ(checksum(site.installerDirectory() + "Databases"), databasesBefore);
+    EXPECT_EQ(checksum(site.appDirectory()), appBefore);
+    EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "tmp"));
+    const QString report = reportText();
+    // The catalog content is counted, the rows each import would write are not.
+    EXPECT_TRUE(report.contains("== Catálogos ==")) << report.toStdString();
+    EXPECT_TRUE(report.contains("  2 tabela(s) no índice do catálogo, 1 tabela(s) estruturada(s)")) << report.toStdString();
+    EXPECT_TRUE(report.contains("  mensagens: 5 linha(s) em Mensagens.cds")) << report.toStdString();
+    EXPECT_EQ(report.count("  VS_PACK_CATALOGO: atual 1.0.000 (completa) -> executar"), 2);
+    EXPECT_EQ(report.count("Instruções a executar: 4 (já executadas por uma atualização anterior: 0)"), 2);
+
+    ASSERT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString();
+    const QStringList logs = QDir(site.installerDirectory() + "Log").entryList({"0042_Log_O1.0.001_*.txt"}, QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    const QString log = platform::readText(site.installerDirectory() + "Log/" + logs[0]);
+    EXPECT_EQ(log.count(QRegularExpression("- Executando 4 instruções no banco")), 2);
 }
