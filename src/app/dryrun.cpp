@@ -12,6 +12,7 @@
 #include "db/tablespaces.h"
 #include "db/versionchecks.h"
 #include "db/versiontables.h"
+#include "deploy/backup.h"
 #include "deploy/binarycopy.h"
 #include "deploy/comcatalog.h"
 #include "deploy/complus.h"
@@ -104,6 +105,34 @@ void planFiles(InstallerSession &session, DryRunReport &report)
                                        + QString::number(package.binaryToCopy.size()) + QStringLiteral(")")
                                        + (detail.isEmpty() ? QString() : QStringLiteral(": ") + detail);
     }
+}
+
+// Stage 01: the files of the binaries list found in the application directory, copied into a
+// new folder of the backup folder (walked as the backup walks them, without copying).
+void planBackup(InstallerSession &session, DryRunReport &report)
+{
+    if (session.ignoreBackup) {
+        report.backup << QStringLiteral("Etapa de Backup ignorada (sem /backup, ou pelo usuário).");
+        return;
+    }
+    const QString folder = joinPath(localPath(session.pathBackup),
+                                    backupFolderName(session.package.versaoPacote, currentDateTime()));
+    FolderCopyRequest request;
+    request.source = localPath(session.pathAppTivra);
+    request.destination = folder + QDir::separator();
+    request.mask = QStringLiteral("*.*");
+    request.listedFilesOnly = true;
+    request.fileList = session.package.binaryToCopy;
+    request.planOnly = true;
+    if (!CopyFolder(session, request)) {
+        report.backup << QStringLiteral("A cópia de segurança falharia: ") + request.errorText;
+        report.interruptReasons << QStringLiteral("a cópia de segurança falharia: ") + request.errorText;
+        return;
+    }
+    report.backup << QString::number(request.plan.size()) + QStringLiteral(" arquivo(s) copiado(s) para \"")
+                         + QDir::toNativeSeparators(folder) + QStringLiteral("\":");
+    for (const PlannedFile &file : request.plan)
+        report.backup << QStringLiteral("COPIAR      ") + file.source;
 }
 
 // --- COM+ --------------------------------------------------------------------------------------
@@ -367,6 +396,11 @@ void composeText(Installer &installer, DryRunReport &report)
         return;
     }
 
+    if (!report.backup.isEmpty()) {
+        lines << QStringLiteral("== Backup ==");
+        lines << report.backup;
+        lines << QString();
+    }
     lines << QStringLiteral("== Arquivos binários ==");
     if (!package.existBin) {
         lines << QStringLiteral("Nenhum arquivo binário no pacote.");
@@ -499,6 +533,7 @@ DryRunReport buildDryRunReport(Installer &installer)
             report.failureReasons << line;
     }
 
+    planBackup(session, report);
     // The package unpacked as stage 02 does; the working folder goes again at the end.
     const bool extracted = ExtractFiles(session);
     if (!extracted)

@@ -59,6 +59,7 @@ struct DryRunDatabase {
 struct DryRunReport {
     bool refused = false;
     QStringList refusalReasons;
+    QStringList backup;            // stage 01: skipped, or the files it would copy and where
     std::vector<DryRunFile> files;
     QStringList comApplications;   // stopped at stage 03 (and again at stage 12)
     QStringList comNotes;          // per application: registered or created at the end

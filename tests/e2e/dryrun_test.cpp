@@ -188,8 +188,8 @@ TEST_F(DryRun, ChangesNothingAndMatchesTheRunThatFollows)
     const QByteArray databasesBefore = checksum(site.installerDirectory() + "Databases");
     const QByteArray catalogBefore = checksum(catalog);
 
-    ASSERT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog", "/dryrun"}), 0) << err.toStdString()
-                                                                                  << out.toStdString();
+    ASSERT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog", "/backup", "/dryrun"}), 0) << err.toStdString()
+                                                                                             << out.toStdString();
 
     // Nothing changed: files, databases, COM+ catalog; no working folder, no backup folder, and in
     // the log folder only the report.
@@ -217,6 +217,10 @@ TEST_F(DryRun, ChangesNothingAndMatchesTheRunThatFollows)
     EXPECT_TRUE(report.contains("SUBSTITUIR  " + bin + "Velho.dll (1.0.0.0 -> 2.0.0.0)"));
     EXPECT_TRUE(report.contains("SUBSTITUIR  " + bin + "Igual.dll (3.1.0.0 -> 3.1.0.0; mesma versão, conteúdo diferente)"));
     EXPECT_TRUE(report.contains("MANTER      " + bin + "Maior.dll (instalado 5.0.0.0 é mais novo que o do pacote 2.0.0.0)"));
+    EXPECT_TRUE(report.contains("== Backup ==\r\n3 arquivo(s) copiado(s) para \"" + site.installerDirectory()
+                                + "Backup/AppTivra antes do pack 1.0.002 - Data "))
+        << report.toStdString();
+    EXPECT_EQ(pathsOf(report, "COPIAR"), QStringList({bin + "Igual.dll", bin + "Maior.dll", bin + "Velho.dll"}));
     EXPECT_TRUE(report.contains("DESLIGAR    pkBrelum (registrado")) << report.toStdString();
     EXPECT_TRUE(report.contains("DESLIGAR    TivraCadastro (não registrado; seria criado na etapa 12)"));
     EXPECT_TRUE(report.contains("  VS_PACK_BANCO: atual 1.0.000 (completa) -> executar"));
@@ -232,7 +236,10 @@ TEST_F(DryRun, ChangesNothingAndMatchesTheRunThatFollows)
     EXPECT_TRUE(report.contains("Processo de Atualização Concluído! Versão 1.0.002 instalada (status 0)."));
 
     // The run that follows does what the report said.
-    ASSERT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString() << out.toStdString();
+    ASSERT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog", "/backup"}), 0) << err.toStdString() << out.toStdString();
+    const QStringList backups = QDir(site.installerDirectory() + "Backup").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_EQ(QDir(site.installerDirectory() + "Backup/" + backups[0] + "/Producao/Bin").entryList(QDir::Files).size(), 3);
     const QStringList summaries = QDir(site.installerDirectory() + "Log").entryList({"*_Log_O1.0.002_*.json"}, QDir::Files);
     ASSERT_EQ(summaries.size(), 1);
     QFile file(site.installerDirectory() + "Log/" + summaries[0]);
