@@ -11,7 +11,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 DEMO_PORT=${DEMO_PORT:-18765}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIVRA_GUI=ON \
   -DTIVRA_MAKER_SITE="http://127.0.0.1:$DEMO_PORT/" -DTIVRA_PACKAGE_REPOSITORY="http://127.0.0.1:$DEMO_PORT/repo/"
-cmake --build "$BUILD_DIR" -j"$(nproc)" --target tivra-installer tivra-pack tivra-credential tivra-demo-db tivra-maker-site
+cmake --build "$BUILD_DIR" -j"$(nproc)" --target tivra-installer tivra-pack tivra-credential tivra-demo-db tivra-maker-site tivra-pe-file
 SITE=$(bash tools/demo/make-site.sh "$BUILD_DIR" demo)
 echo "Demo site: $SITE"
 

@@ -1,8 +1,10 @@
 // Program start: the application, the five windows in their order, the message loop; or, with
 // "/quiet", the unattended run without any window; or, with "/sync:ORIGIN /to:DEST...", the
-// unattended server synchronisation.
+// unattended server synchronisation; or, with "/restore:BACKUP_FOLDER", the restore of a backup.
+// "/dryrun" (with or without "/quiet") gives the pre-flight report instead of the update run.
 #include "app/dryrun.h"
 #include "app/installer.h"
+#include "app/restore.h"
 #include "app/singleinstance.h"
 #include "app/unattended.h"
 #include "gui/qtuserinterface.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 // "/screenshots:FOLDER": walks the wizard of the current site as a person pressing "&Avançar"
@@ -118,10 +121,54 @@ int runSync(int argc, char *argv[])
                                      std::fflush(stdout);
                                  });
 }
+// "/restore:BACKUP_FOLDER [/quiet]": puts a backup back without the wizard, under the folder lock
+// (an update run from the same folder must not replace files meanwhile). Lines go to standard
+// output; without "/quiet", where a display is available, the verdict is shown in a box too.
+int runRestoreCommand(int argc, char *argv[])
+{
+    const bool boxes = !hasArgument(argc, argv, "/quiet")
+#ifndef Q_OS_WIN
+        && (qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+#endif
+        ;
+    std::unique_ptr<QCoreApplication> app = boxes ? std::make_unique<QApplication>(argc, argv)
+                                                   : std::make_unique<QCoreApplication>(argc, argv);
+    tivra::UnattendedUserInterface console;
+    std::unique_ptr<tivra::gui::QtUserInterface> windows;
+    if (boxes)
+        windows = std::make_unique<tivra::gui::QtUserInterface>();
+    tivra::UserInterface &ui = windows ? static_cast<tivra::UserInterface &>(*windows) : console;
+    tivra::InstanceLock lock;
+    if (const int refused = startInstallerProcess(ui, lock))
+        return refused;
+    tivra::InstallerSession session(ui);
+    session.installerDirectory = tivra::platform::installerDirectory();
+    tivra::readRestoreDirectories(session);
+    const tivra::RestoreOutcome outcome =
+        tivra::runRestore(session, tivra::parseRestoreCommand(tivra::platform::commandLineArguments()),
+                          [](const QString &line) {
+                              std::printf("%s\n", qPrintable(line));
+                              std::fflush(stdout);
+                          });
+    if (windows) {
+        QString text = outcome.summary;
+        if (!outcome.logFile.isEmpty())
+            text += QStringLiteral("\n\nLog: ") + QDir::toNativeSeparators(outcome.logFile);
+        if (outcome.exitStatus == tivra::RestoreExitRestored)
+            ui.information(tivra::kRestoreCaption, text);
+        else
+            ui.error(tivra::kRestoreCaption, text);
+    }
+    return outcome.exitStatus;
+}
 }  // namespace
 
 int main(int argc, char *argv[])
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "/restore:", 9) == 0)
+            return runRestoreCommand(argc, argv);
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "/sync:", 6) == 0 || std::strncmp(argv[i], "/to:", 4) == 0)
             return runSync(argc, argv);

@@ -16,6 +16,8 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 #include <QVBoxLayout>
 
 namespace tivra::gui {
@@ -236,8 +238,12 @@ void TfrUpdate::renderGrid()
         header->setTextAlignment(Qt::AlignCenter);
         header->setToolTip(column.caption);
         m_grid->setHorizontalHeaderItem(kColFirstAlias + n, header);
-        if (column.visible)
-            m_grid->setColumnWidth(kColFirstAlias + n, 40);
+        // 40 pixels at least, and wide enough for the alias: a clipped caption would not say which
+        // database the column stands for.
+        if (column.visible) {
+            const int captionWidth = m_grid->horizontalHeader()->fontMetrics().horizontalAdvance(column.caption) + 12;
+            m_grid->setColumnWidth(kColFirstAlias + n, std::max(40, captionWidth));
+        }
     }
     m_grid->setRowCount(table.count());
     for (int row = 0; row < table.count(); ++row) {

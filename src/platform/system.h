@@ -37,4 +37,8 @@ bool openDocument(const QString &path);
 // the reason in error.
 bool replaceProcessImage(const QString &executable, const QStringList &arguments, QString *error);
 
+// Starts a batch file through the shell's "open" with a hidden window and the folder as its
+// working folder, without waiting for it (Windows). Elsewhere it fails with the reason in error.
+bool startHiddenBatch(const QString &batchFile, const QString &folder, QString *error);
+
 }  // namespace tivra::platform

@@ -79,4 +79,12 @@ bool replaceProcessImage(const QString &executable, const QStringList &arguments
     return false;
 }
 
+bool startHiddenBatch(const QString &, const QString &, QString *error)
+{
+    // Batch files are a Windows matter: the Linux self-update replaces the executable itself.
+    if (error)
+        *error = QStringLiteral("batch files cannot be run on this system");
+    return false;
+}
+
 }  // namespace tivra::platform

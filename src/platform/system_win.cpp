@@ -90,4 +90,16 @@ bool replaceProcessImage(const QString &, const QStringList &, QString *error)
     return false;
 }
 
+bool startHiddenBatch(const QString &batchFile, const QString &folder, QString *error)
+{
+    const std::wstring file = QDir::toNativeSeparators(batchFile).toStdWString();
+    const std::wstring directory = QDir::toNativeSeparators(folder).toStdWString();
+    const HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, directory.c_str(), SW_HIDE);
+    if (reinterpret_cast<INT_PTR>(result) > 32)
+        return true;
+    if (error)
+        *error = QStringLiteral("ShellExecute: %1").arg(static_cast<qlonglong>(reinterpret_cast<INT_PTR>(result)));
+    return false;
+}
+
 }  // namespace tivra::platform

@@ -12,6 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -30,6 +33,14 @@ SelfUpdateEnvironment currentProgramEnvironment()
     environment.arguments = platform::commandLineArguments();
     environment.siteReachable = [](const QString &url) { return siteReachable(url, 5000); };
     environment.restart = platform::replaceProcessImage;
+#ifdef Q_OS_WIN
+    environment.swapByBatch = true;
+#endif
+    environment.startBatch = platform::startHiddenBatch;
+    environment.endProcess = [] {
+        std::fflush(stderr);
+        std::exit(platform::ExistParametro(QStringLiteral("/quiet")) ? kSelfUpdateSwapExitStatus : 0);
+    };
     environment.textOptions.totalTimeoutMs = 30000;
     environment.textOptions.maxBodyBytes = 64 * 1024;
     environment.downloadOptions.totalTimeoutMs = 3600 * 1000;
@@ -38,6 +49,38 @@ SelfUpdateEnvironment currentProgramEnvironment()
 }
 
 namespace {
+// One argument for a command line read the Windows way: quoted when it holds a blank, a quote or a
+// character cmd would act on, with the quotes inside and the backslashes before them escaped;
+// '%' doubled, since a batch file expands it.
+QString batchArgument(const QString &argument)
+{
+    static const QString special = QStringLiteral(" \t\"&|<>^()");
+    const bool quote = argument.isEmpty()
+                       || std::any_of(argument.cbegin(), argument.cend(),
+                                      [](QChar c) { return special.contains(c); });
+    QString text;
+    if (!quote) {
+        text = argument;
+    } else {
+        text = QStringLiteral("\"");
+        qsizetype backslashes = 0;
+        for (const QChar c : argument) {
+            if (c == u'\\') {
+                ++backslashes;
+                continue;
+            }
+            if (c == u'"')
+                text += QString(backslashes * 2 + 1, u'\\') + c;
+            else
+                text += QString(backslashes, u'\\') + c;
+            backslashes = 0;
+        }
+        text += QString(backslashes * 2, u'\\') + QStringLiteral("\"");
+    }
+    text.replace(u'%', QStringLiteral("%%"));
+    return text;
+}
+
 HttpOptions withPump(HttpOptions options, UserInterface &ui)
 {
     if (!options.pump)
@@ -45,6 +88,28 @@ HttpOptions withPump(HttpOptions options, UserInterface &ui)
     return options;
 }
 }  // namespace
+
+QByteArray swapBatchText(const QString &executableFileName, const QStringList &arguments)
+{
+    QString name = executableFileName.isEmpty() ? kInstallerFile : executableFileName;
+    name.replace(u'%', QStringLiteral("%%"));
+    const bool quoted = name.contains(u' ');
+    const QString file = quoted ? QStringLiteral("\"") + name + QStringLiteral("\"") : name;
+    // A quoted first argument of "start" would be taken for the window title.
+    QString start = QStringLiteral("@start ") + (quoted ? QStringLiteral("\"\" ") : QString()) + file;
+    for (const QString &argument : arguments)
+        start += u' ' + batchArgument(argument);
+    const QStringList lines{
+        QStringLiteral(":Loop"),
+        QStringLiteral("@echo off"),
+        QStringLiteral("@del ") + file,
+        QStringLiteral("if Exist ") + file + QStringLiteral(" goto Loop"),
+        QStringLiteral("@Move ") + kDownloadedInstallerFile + u' ' + file,
+        start,
+        QStringLiteral("@del ") + kSwapBatchFile,
+    };
+    return platform::toWindows1252(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
 
 SelfUpdateOutcome VerificaVersaoInstalador(InstallerSession &session, SelfUpdateEnvironment &environment)
 {
@@ -75,6 +140,47 @@ SelfUpdateOutcome VerificaVersaoInstalador(InstallerSession &session, SelfUpdate
     return AtualizaInstalador(session, environment, published);
 }
 
+namespace {
+// The Windows swap. The batch is written in the installer's folder and runs there, whatever the
+// current folder is: the files it deletes and moves are the installer's own, and a file of the same
+// name in the folder the installer was started from is never touched.
+SelfUpdateOutcome swapThroughBatch(InstallerSession &session, SelfUpdateEnvironment &environment,
+                                   const QString &folder, const QString &temporary, const QString &publishedVersion)
+{
+    const QString batch = QDir(folder).filePath(kSwapBatchFile);
+    QString error;
+    QFile file(batch);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (written) {
+        const QByteArray text = swapBatchText(QFileInfo(environment.executablePath).fileName(), environment.arguments);
+        written = file.write(text) == text.size();
+        file.close();
+        written = written && file.error() == QFileDevice::NoError;
+    }
+    if (!written)
+        error = file.errorString();
+    if (environment.showProgress)
+        environment.showProgress(false);
+    if (written && environment.beforeRestart)
+        environment.beforeRestart();
+    // The batch and the installer it starts inherit this variable: the loop guard of the new one.
+    qputenv(kSelfUpdatedVariable, publishedVersion.toUtf8());
+    if (written && environment.startBatch && environment.startBatch(batch, folder, &error)) {
+        if (environment.endProcess)
+            environment.endProcess();
+        return SelfUpdateOutcome::Restarted;
+    }
+    // Nothing will swap the files: the running installer stays and the program goes on.
+    qunsetenv(kSelfUpdatedVariable);
+    QFile::remove(batch);
+    QFile::remove(temporary);
+    session.ui.error(QStringLiteral("Atualização"),
+                     QStringLiteral("O novo instalador foi baixado, mas a troca de executáveis não pôde ser iniciada (")
+                         + error + QStringLiteral("). O instalador atual continuará em uso."));
+    return SelfUpdateOutcome::RestartFailed;
+}
+}  // namespace
+
 SelfUpdateOutcome AtualizaInstalador(InstallerSession &session, SelfUpdateEnvironment &environment,
                                      const QString &publishedVersion)
 {
@@ -88,7 +194,8 @@ SelfUpdateOutcome AtualizaInstalador(InstallerSession &session, SelfUpdateEnviro
     progress(true);
     const QString url = joinUrl(session.build.packageRepository, kInstallerFile);
     const QString executable = environment.executablePath;
-    const QString temporary = QFileInfo(executable).absoluteDir().filePath(QStringLiteral("Installer.tmp"));
+    const QString folder = QFileInfo(executable).absolutePath();
+    const QString temporary = QDir(folder).filePath(kDownloadedInstallerFile);
     const HttpResult result = downloadToFile(url, temporary, {}, withPump(environment.downloadOptions, ui));
     if (!result.transferred || QFileInfo(temporary).size() == 0) {
         QFile::remove(temporary);
@@ -106,6 +213,8 @@ SelfUpdateOutcome AtualizaInstalador(InstallerSession &session, SelfUpdateEnviro
         ui.warning(QStringLiteral("Aviso"), refusal + QStringLiteral(" O instalador atual continuará em uso."));
         return SelfUpdateOutcome::DownloadFailed;
     }
+    if (environment.swapByBatch)
+        return swapThroughBatch(session, environment, folder, temporary, publishedVersion);
     // The new file gets the permissions of the running one (execution included), then takes its
     // place in one step: the executable is always either the former file or the new one.
     QFile::setPermissions(temporary, QFile::permissions(executable) | QFileDevice::ExeOwner | QFileDevice::ReadOwner);

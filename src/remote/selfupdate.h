@@ -1,8 +1,12 @@
 // The installer's self-update: at each start the installer compares its own version with the one
 // the package repository publishes and, when they differ, downloads the published executable
-// beside itself, puts it in its own place in one step (rename) and starts it with the same
-// arguments. A download that fails, is cut or is refused leaves the running installer as it was
-// and the program goes on.
+// beside itself ("Installer.tmp") and puts it in its own place:
+// - on Linux in one step (rename), then starts it with the same arguments in the same process;
+// - on Windows, where a running executable cannot be replaced, through the swap batch
+//   "update.bat": written in the installer's folder and started hidden there, it waits for this
+//   process to end, moves the new file over the old one and starts it; this process then ends.
+// A download that fails, is cut or is refused leaves the running installer as it was and the
+// program goes on.
 #pragma once
 
 #include "remote/httpclient.h"
@@ -22,6 +26,17 @@ inline const QString kInstallerVersionFile = QStringLiteral("VersaoInstaller.txt
 inline const QString kInstallerFile = QStringLiteral("Installer.exe");
 // Set for the started installer: the version text that the self-update has just installed.
 inline constexpr char kSelfUpdatedVariable[] = "TIVRA_SELF_UPDATED_TO";
+inline const QString kDownloadedInstallerFile = QStringLiteral("Installer.tmp");
+inline const QString kSwapBatchFile = QStringLiteral("update.bat");
+// Exit status of an unattended run that ended because the installer updated itself through the
+// swap batch: the new installer was started with the same arguments and makes the run itself.
+inline constexpr int kSelfUpdateSwapExitStatus = 6;
+
+// The swap batch, seven lines ended by CR LF, in Windows-1252. Every file is named relative to the
+// folder the batch runs in (the installer's). The running executable's file name is used where it
+// is not "Installer.exe" (quoted when it holds a blank), and the arguments of the running installer
+// follow the start of the new one, so that it goes on as this one was started.
+QByteArray swapBatchText(const QString &executableFileName, const QStringList &arguments);
 
 // The published version text as compared: blanks and line ends around it removed.
 QString publishedVersionText(const QString &fetched);
@@ -40,6 +55,14 @@ struct SelfUpdateEnvironment {
     // Starts the executable with the arguments in place of this process; returns only on
     // failure (platform::replaceProcessImage by default).
     std::function<bool(const QString &executable, const QStringList &arguments, QString *error)> restart;
+    // The swap through "update.bat" instead of the rename and restart (the Windows way; set on
+    // Windows by currentProgramEnvironment).
+    bool swapByBatch = false;
+    // Starts the batch hidden, with the folder as its working folder (platform::startHiddenBatch).
+    std::function<bool(const QString &batchFile, const QString &folder, QString *error)> startBatch;
+    // Ends the program once the batch runs (the default exits: status 0, or
+    // kSelfUpdateSwapExitStatus in an unattended run).
+    std::function<void()> endProcess;
     HttpOptions textOptions;
     HttpOptions downloadOptions;
 };
@@ -52,7 +75,8 @@ enum class SelfUpdateOutcome {
     UpToDate,        // nothing published, an equal version, or a text of 15 characters or more
     LoopStopped,     // the published version was installed moments ago and still differs
     DownloadFailed,  // failed, cut or refused: the running installer stays
-    RestartFailed,   // the new executable is in place but could not be started
+    RestartFailed,   // the new executable is in place but could not be started, or the swap
+                     // batch could not be started (then the running installer stays)
     Restarted,       // only seen by tests: the restart hook returned true
 };
 

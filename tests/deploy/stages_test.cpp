@@ -72,6 +72,34 @@ TEST_F(BackupTest, CopiesTheListedFilesIntoADatedFolder)
     EXPECT_EQ(platform::fileVersionText(backup(QStringLiteral("Producao/Bin/App.dll"))), QStringLiteral("1.5.0.0"));
 }
 
+TEST_F(BackupTest, TheBackupNamesItsOriginAndKeepsTheVersionsFileAsItWas)
+{
+    site.writeVersoesIni(QByteArray("[Componentes]\r\nCli.exe=1.0.0.0\r\n"));
+    EXPECT_TRUE(MakeBackup(session));
+    EXPECT_EQ(readAll(backup(QStringLiteral("Executaveis/Versoes.ini"))), QByteArray("[Componentes]\r\nCli.exe=1.0.0.0\r\n"));
+    const BackupMarker marker = parseBackupMarker(readAll(backup(kBackupMarkerName)));
+    EXPECT_TRUE(marker.valid);
+    EXPECT_EQ(marker.directory, site.appDirectory());
+    EXPECT_EQ(marker.packageVersion, QStringLiteral("2.4.107"));
+    EXPECT_EQ(marker.moment, QStringLiteral("2011-03-05 14:07:33"));
+    // The listed file the directory does not have is one the update adds.
+    EXPECT_EQ(marker.addedFiles, QStringList{QStringLiteral("Producao/Bin/Falta.dll")});
+}
+
+TEST_F(BackupTest, TheMarkerReaderTakesOnlyTheBackupSection)
+{
+    // Line breaks in a directory cannot smuggle in a line of their own.
+    const BackupMarker written =
+        parseBackupMarker(backupMarkerText(QStringLiteral("C:\\App\r\nDiretorio=D:\\Outro"), QStringLiteral("1"), QDateTime()));
+    EXPECT_EQ(written.directory, QStringLiteral("C:\\AppDiretorio=D:\\Outro"));
+    const BackupMarker other = parseBackupMarker("[Outra]\nDiretorio=/x\n[backup]\n diretorio = /a/AppTivra \nDiretorio=/b\n");
+    EXPECT_TRUE(other.valid);
+    EXPECT_EQ(other.directory, QStringLiteral("/a/AppTivra"));
+    EXPECT_FALSE(parseBackupMarker("Diretorio=/a/AppTivra\n").valid);  // no section
+    EXPECT_FALSE(parseBackupMarker("[Backup]\nDiretorio=\n").valid);
+    EXPECT_FALSE(parseBackupMarker(QByteArray("\xff\xfe[\0", 4)).valid);
+}
+
 TEST_F(BackupTest, FailedCopyInterruptsTheRun)
 {
     setCopyFaultForTesting([](const QString &source, const QString &) { return source.endsWith(QStringLiteral("Cli.exe")); });

@@ -171,6 +171,86 @@ TEST_F(SelfUpdateTest, FailedOrRefusedDownloadsLeaveTheRunningInstallerAsItWas)
     EXPECT_TRUE(ui.boxes().back().box.text.contains(QStringLiteral("sem permissão")));
 }
 
+TEST(SwapBatchTest, SevenLinesThatNameTheInstallersOwnFiles)
+{
+    EXPECT_EQ(remote::swapBatchText(QStringLiteral("Installer.exe"), {}),
+              QByteArray(":Loop\r\n@echo off\r\n@del Installer.exe\r\nif Exist Installer.exe goto Loop\r\n"
+                         "@Move Installer.tmp Installer.exe\r\n@start Installer.exe\r\n@del update.bat\r\n"));
+    // Another file name, with a blank: quoted, and "start" gets an empty title first. The arguments
+    // follow as a Windows command line reads them back; '%' is doubled for the batch.
+    const QByteArray text = remote::swapBatchText(
+        QStringLiteral("Instalador Tivra.exe"),
+        {QStringLiteral("/darnu"), QStringLiteral("a b"), QStringLiteral("100%"), QStringLiteral("/restore:C:\\Backup Dir\\"),
+         QStringLiteral("diz \"oi\""), QStringLiteral("Ação")});
+    const QList<QByteArray> lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines[2], QByteArray("@del \"Instalador Tivra.exe\"\r"));
+    EXPECT_EQ(lines[3], QByteArray("if Exist \"Instalador Tivra.exe\" goto Loop\r"));
+    EXPECT_EQ(lines[4], QByteArray("@Move Installer.tmp \"Instalador Tivra.exe\"\r"));
+    EXPECT_EQ(lines[5], QByteArray("@start \"\" \"Instalador Tivra.exe\" /darnu \"a b\" 100%% \"/restore:C:\\Backup Dir\\\\\" "
+                                   "\"diz \\\"oi\\\"\" A\xe7\xe3o\r"));
+    EXPECT_EQ(lines[7], QByteArray());
+}
+
+TEST_F(SelfUpdateTest, TheWindowsSwapWritesTheBatchInTheInstallersFolderAndEndsTheProgram)
+{
+    environment.swapByBatch = true;
+    environment.executablePath = site.writeFile(QStringLiteral("installer/Installer.exe"), "old executable");
+    QFile::remove(executable);
+    QString startedBatch, startedFolder, batchVariable;
+    QByteArray batchText;
+    int ended = 0;
+    environment.startBatch = [&](const QString &batch, const QString &folder, QString *) {
+        startedBatch = batch;
+        startedFolder = folder;
+        batchText = readAll(batch);
+        batchVariable = qEnvironmentVariable(remote::kSelfUpdatedVariable);
+        return true;
+    };
+    environment.endProcess = [&] { ++ended; };
+    // The current folder is another one: the batch must neither be written nor run there.
+    const QString current = QDir::currentPath();
+    QDir().mkpath(site.root() + QStringLiteral("/elsewhere"));
+    QDir::setCurrent(site.root() + QStringLiteral("/elsewhere"));
+
+    publish("1.4.0.13");
+    ui.answerNext(UserInterface::Ok);
+    const SelfUpdateOutcome outcome = remote::VerificaVersaoInstalador(*session, environment);
+    QDir::setCurrent(current);
+    EXPECT_EQ(outcome, SelfUpdateOutcome::Restarted);
+    const QString folder = QDir(site.installerDirectory()).absolutePath();
+    EXPECT_EQ(startedBatch, folder + QStringLiteral("/update.bat"));
+    EXPECT_EQ(startedFolder, folder);
+    EXPECT_EQ(batchText, remote::swapBatchText(QStringLiteral("Installer.exe"), environment.arguments));
+    EXPECT_EQ(batchVariable, QStringLiteral("1.4.0.13"));
+    // The running file stays until the batch swaps it; the new one waits beside it.
+    EXPECT_EQ(readAll(environment.executablePath), QByteArray("old executable"));
+    EXPECT_EQ(readAll(folder + QStringLiteral("/Installer.tmp")), QByteArray("new executable"));
+    EXPECT_TRUE(QDir(site.root() + QStringLiteral("/elsewhere")).isEmpty());
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(released, 1);
+    EXPECT_TRUE(restartedWith.isEmpty());
+    EXPECT_EQ(progress, (QList<bool>{true, false}));
+
+    // A batch that cannot be started swaps nothing: both new files go, the program goes on.
+    qunsetenv(remote::kSelfUpdatedVariable);
+    environment.startBatch = [](const QString &, const QString &, QString *error) {
+        *error = QStringLiteral("acesso negado");
+        return false;
+    };
+    publish("1.4.0.14");
+    ui.answerNext(UserInterface::Ok);
+    ui.answerNext(UserInterface::Ok);
+    EXPECT_EQ(remote::VerificaVersaoInstalador(*session, environment), SelfUpdateOutcome::RestartFailed);
+    EXPECT_EQ(ui.boxes().back().box.text,
+              QStringLiteral("O novo instalador foi baixado, mas a troca de executáveis não pôde ser iniciada "
+                             "(acesso negado). O instalador atual continuará em uso."));
+    EXPECT_EQ(installerFiles(), QStringList{"Installer.exe"});
+    EXPECT_EQ(readAll(environment.executablePath), QByteArray("old executable"));
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(qEnvironmentVariableIsEmpty(remote::kSelfUpdatedVariable));
+}
+
 TEST(ProcessImageTest, TheStartedProgramGetsTheSameArguments)
 {
     testsupport::TestSite site;

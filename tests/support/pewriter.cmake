@@ -1,2 +1,3 @@
-# The PE image writer of the test-support library.
-list(APPEND TIVRA_TESTSUPPORT_SOURCES ${CMAKE_CURRENT_LIST_DIR}/pewriter.cpp)
+# The PE image writer of the test-support library: the library of tools/pewriter, shared with the
+# demo site's tool.
+list(APPEND TIVRA_TESTSUPPORT_LIBS tivra_pewriter)

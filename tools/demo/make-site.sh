@@ -29,19 +29,37 @@ ansi > "$APP/Executaveis/Versoes.ini" <<'INI'
 Cadastro.exe=1.0.0.0
 
 [Bibliotecas]
-Util.dll=1.0.0.0
+Util.dll=3.0.0.0
 
 [Aliases]
 TIVRA_PROD,L=Produção
 TIVRA_HML=Homologação
 INI
 
-printf 'demo client\n' > "$APP/Producao/Bin/Clients/Cadastro.exe"
-printf 'demo library\n' > "$APP/Bibliotecas/Util.dll"
+# Real versioned executables and libraries (PE images written by tivra-pe-file), so that the
+# run shows the version rule at work: the package brings Cadastro.exe 1.1.0.0 over the installed
+# 1.0.0.0 (replaced), Util.dll 2.0.0.0 where 3.0.0.0 is installed (kept, the installed one is
+# newer) and Consulta.exe, which the application directory does not have yet (new).
+PE_FILE="$BUILD_DIR/tools/pewriter/tivra-pe-file"
+PACKAGE="$HERE/package"
+if [ -x "$PE_FILE" ] && [ -d "$HERE/package" ]; then
+  "$PE_FILE" "$APP/Producao/Bin/Clients/Cadastro.exe" 1.0.0.0 exe
+  "$PE_FILE" "$APP/Bibliotecas/Util.dll" 3.0.0.0 dll
+  PACKAGE="$SITE_DIR/package-source"
+  cp -r "$HERE/package" "$PACKAGE"
+  "$PE_FILE" "$PACKAGE/AppTivra/Producao/Bin/Clients/Cadastro.exe" 1.1.0.0 exe
+  "$PE_FILE" "$PACKAGE/AppTivra/Producao/Bin/Clients/Consulta.exe" 1.1.0.0 exe
+  "$PE_FILE" "$PACKAGE/AppTivra/Bibliotecas/Util.dll" 2.0.0.0 dll
+  sed -i 's/^\[BinaryToCopy\]\r$/&\nAppTivra\\Producao\\Bin\\Clients\\Cadastro.exe=\r\nAppTivra\\Producao\\Bin\\Clients\\Consulta.exe=\r\nAppTivra\\Bibliotecas\\Util.dll=\r/' \
+    "$PACKAGE/Config.ini"
+else
+  printf 'demo client\n' > "$APP/Producao/Bin/Clients/Cadastro.exe"
+  printf 'demo library\n' > "$APP/Bibliotecas/Util.dll"
+fi
 
 # The sample package, built with the package builder when the demo package source is there.
-if [ -x "$BUILD_DIR/tools/pack/tivra-pack" ] && [ -d "$HERE/package" ]; then
-  "$BUILD_DIR/tools/pack/tivra-pack" "$HERE/package" "$INSTALLER/Update.pack" > /dev/null
+if [ -x "$BUILD_DIR/tools/pack/tivra-pack" ] && [ -d "$PACKAGE" ]; then
+  "$BUILD_DIR/tools/pack/tivra-pack" "$PACKAGE" "$INSTALLER/Update.pack" > /dev/null
 fi
 
 # The local maker's site of the demo (served by tivra-maker-site from $SITE_DIR/maker-site): a
@@ -52,11 +70,11 @@ fi
 MAKER="$SITE_DIR/maker-site"
 REPO="$MAKER/repo"
 mkdir -p "$REPO"
-if [ -x "$BUILD_DIR/tools/pack/tivra-pack" ] && [ -d "$HERE/package" ]; then
+if [ -x "$BUILD_DIR/tools/pack/tivra-pack" ] && [ -d "$PACKAGE" ]; then
   WORK=$(mktemp -d)
   for version in 1.0.001 1.0.002 1.1.000 1.0.003; do
     rm -rf "$WORK/package"
-    cp -r "$HERE/package" "$WORK/package"
+    cp -r "$PACKAGE" "$WORK/package"
     sed -i "s/^VersaoPacote=[^\r]*/VersaoPacote=$version/" "$WORK/package/Config.ini"
     mkdir -p "$REPO/$version"
     "$BUILD_DIR/tools/pack/tivra-pack" "$WORK/package" "$REPO/$version/Update.pack" > /dev/null

@@ -1,10 +1,10 @@
-#include "pewriter.h"
+#include "pewriter/pewriter.h"
 
 #include <QSaveFile>
 
 #include <vector>
 
-namespace tivra::testsupport {
+namespace tivra::pewriter {
 
 namespace {
 
@@ -283,4 +283,4 @@ bool writePeFile(const QString &path, const PeVersion &fileVersion, QString *err
     return writePeFile(path, options, error);
 }
 
-}  // namespace tivra::testsupport
+}  // namespace tivra::pewriter
