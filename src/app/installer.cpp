@@ -117,8 +117,8 @@ void Installer::FormCreate()
     session.logbook.clear();
     // 4.
     ConfigInicial();
-    // 5. The self-update check, unless "/noupdate".
-    if (!platform::ExistParametro(QStringLiteral("/noupdate")) && selfUpdateCheck)
+    // 5. The self-update check, unless "/noupdate" (or a pre-flight report, which replaces nothing).
+    if (!platform::ExistParametro(QStringLiteral("/noupdate")) && !dryRun && selfUpdateCheck)
         selfUpdateCheck(*this);
     // 6.
     session.darnuMode = platform::ExistParametro(QStringLiteral("/darnu"));

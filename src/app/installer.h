@@ -96,6 +96,14 @@ public:
     QString ownVersionText;
     // No person is there (/quiet): the start confirmation is not asked.
     bool unattended = false;
+    // The pre-flight report ("/dryrun", src/app/dryrun.h): the checks change nothing and the log
+    // page builds the report instead of running the update. dryRunExit is its exit status once
+    // built (-1 before), dryRunText its text, dryRunFile the file written.
+    bool dryRun = false;
+    int dryRunExit = -1;
+    QString dryRunText;
+    QString dryRunFile;
+    void performDryRun();
     // Tests place the installer elsewhere than beside the test program.
     QString installerDirectoryOverride;
 
@@ -166,6 +174,8 @@ Q_SIGNALS:
     void downloadRequested();
     void syncRequested(const QString &sourceFolder);
     void tableSpacesRequested();
+    // The pre-flight report was built (and shown): the program ends with dryRunExit.
+    void dryRunFinished();
 
 public:
     // The update run.

@@ -69,9 +69,9 @@ QStringList unconfinedBinaryEntries(const InstallerSession &session)
     return tivra::unconfinedBinaryEntries(session.package.binaryToCopy);
 }
 
-void checkVersions(InstallerSession &session)
+void checkVersions(InstallerSession &session, bool unchanged)
 {
-    CheckPermissaoVersoes(session);
+    CheckPermissaoVersoes(session, unchanged);
 }
 
 void readAliases(InstallerSession &session)

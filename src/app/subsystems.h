@@ -16,7 +16,8 @@ QString readCustomerCode(InstallerSession &session);  // the code of the last da
 void shutdownComponentsQuietly(InstallerSession &session);
 bool checkWritePermission(InstallerSession &session, const QString &folder);
 bool checkFilesInUse(InstallerSession &session, const QString &folder);
-void checkVersions(InstallerSession &session);  // the version rows of every validated database
+// The version rows of every validated database; `unchanged`: without creating version tables.
+void checkVersions(InstallerSession &session, bool unchanged = false);
 bool versionsFileWritable(const QString &path);
 QStringList unconfinedBinaryEntries(const InstallerSession &session);  // entries leading outside
 

@@ -105,6 +105,10 @@ bool Installer::enterPage()
         buildSummary();
         return darnu && !tableSpacesButtonVisible;
     case tsLog:
+        if (dryRun) {
+            performDryRun();
+            return false;
+        }
         enterLogPage();
         return false;
     case PageCount: break;
@@ -209,7 +213,7 @@ bool Installer::CheckNextPage()
                        QStringLiteral("Existem tablespaces que precisam ser relacionados antes de continuar."));
             return false;
         }
-        if (!session.darnuMode && !unattended
+        if (!session.darnuMode && !unattended && !dryRun
             && ui.question(QStringLiteral("Confirmar"), QStringLiteral("Confirma a atualização do sistema?"))
                    != UserInterface::Yes)
             return false;
@@ -231,9 +235,16 @@ void Installer::runChecks()
     };
     const auto checkFolder = [&](const QString &folder) {
         log(QStringLiteral("Verificando permissão de escrita - \"") + folder + QStringLiteral("\"."));
-        if (!QFileInfo::exists(folder))
+        // The pre-flight report creates no folder but the log folder it writes to: a missing one
+        // is judged by the nearest folder above it that exists.
+        QString probed = folder;
+        if (dryRun && folder != session.pathLog) {
+            while (!probed.isEmpty() && !QFileInfo::exists(probed) && QFileInfo(probed).absolutePath() != probed)
+                probed = QFileInfo(probed).absolutePath();
+        } else if (!QFileInfo::exists(folder)) {
             QDir().mkdir(folder);
-        const bool ok = subsystems::checkWritePermission(session, folder);
+        }
+        const bool ok = subsystems::checkWritePermission(session, probed);
         addRow(kChecksWrite, folder, ok, ok ? QStringLiteral("Aprovado") : QStringLiteral("Sem Permissão"));
     };
 
@@ -250,7 +261,8 @@ void Installer::runChecks()
     // 3. Folders and files of the application directory.
     const QString app = session.pathAppTivra;
     if (session.package.existBin) {
-        subsystems::shutdownComponentsQuietly(session);
+        if (!dryRun)
+            subsystems::shutdownComponentsQuietly(session);
         log(QStringLiteral("Verificando permissões de escrita - \"") + app + QStringLiteral("\"."));
         const bool writable = subsystems::checkWritePermission(session, app);
         addRow(kChecksWrite, app, writable, writable ? QStringLiteral("Aprovado") : QStringLiteral("Sem Permissão"));
@@ -284,7 +296,7 @@ void Installer::runChecks()
     checkFolder(session.pathLog);
     // 5.
     if (!session.package.ignorarVersao)
-        subsystems::checkVersions(session);
+        subsystems::checkVersions(session, dryRun);
     // 6.
     checksGrid.expandAll();
     btAvancar.enabled = true;

@@ -107,6 +107,7 @@ bool DbConnection::configure(const QString &vendorField, const QString &alias, c
     request.login = login;
     request.password = password;
     request.host = m_vendor == Vendor::MSSQL ? host : QString();  // the host is used for SQL Server only
+    request.readOnly = readOnly();
     QString message;
     if (!m_transport->open(request, &message)) {
         if (error)
@@ -148,6 +149,56 @@ private:
 };
 }  // namespace
 
+namespace {
+bool &readOnlyMode()
+{
+    static bool mode = false;
+    return mode;
+}
+}  // namespace
+
+void DbConnection::setReadOnly(bool readOnly)
+{
+    readOnlyMode() = readOnly;
+}
+
+bool DbConnection::readOnly()
+{
+    return readOnlyMode();
+}
+
+bool isReadOnlyStatement(const QString &statement)
+{
+    // The first word, past blanks, "--" and "/* */" comments and opening parentheses.
+    qsizetype i = 0;
+    const qsizetype size = statement.size();
+    while (i < size) {
+        const QChar c = statement.at(i);
+        if (c.isSpace() || c == u'(') {
+            ++i;
+        } else if (c == u'-' && i + 1 < size && statement.at(i + 1) == u'-') {
+            while (i < size && statement.at(i) != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < size && statement.at(i + 1) == u'*') {
+            const qsizetype close = statement.indexOf(QStringLiteral("*/"), i + 2);
+            i = close < 0 ? size : close + 2;
+        } else {
+            break;
+        }
+    }
+    qsizetype end = i;
+    while (end < size && (statement.at(end).isLetterOrNumber() || statement.at(end) == u'_'))
+        ++end;
+    const QString word = statement.mid(i, end - i).toUpper();
+    if (word == QLatin1String("SELECT"))
+        return true;
+    if (word != QLatin1String("WITH"))
+        return false;
+    static const QRegularExpression writes(QStringLiteral(R"(\b(INSERT|UPDATE|DELETE|MERGE)\b)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return !writes.match(statement, end).hasMatch();
+}
+
 void DbConnection::setStatementObserver(StatementObserver observer)
 {
     statementObserver() = std::move(observer);
@@ -155,6 +206,11 @@ void DbConnection::setStatementObserver(StatementObserver observer)
 
 bool DbConnection::execute(const QString &statement, QString *error)
 {
+    if (readOnly() && !isReadOnlyStatement(statement)) {
+        if (error)
+            *error = kWritesRefused;
+        return false;
+    }
     const Observed observed(statement, true);
     ++m_writes;
     m_lastWriteApplied = false;
@@ -173,6 +229,11 @@ bool DbConnection::execute(const QString &statement, QString *error)
 
 std::optional<ResultTable> DbConnection::query(const QString &statement, QString *error)
 {
+    if (readOnly() && !isReadOnlyStatement(statement)) {
+        if (error)
+            *error = kWritesRefused;
+        return std::nullopt;
+    }
     const Observed observed(statement, false);
     if (!isOpen()) {
         if (error)
@@ -189,6 +250,11 @@ std::optional<ResultTable> DbConnection::query(const QString &statement, QString
 bool DbConnection::executeWithText(const QString &statement, const QString &parameter, const QString &value,
                                    QString *error)
 {
+    if (readOnly()) {
+        if (error)
+            *error = kWritesRefused;
+        return false;
+    }
     const Observed observed(statement, true);
     ++m_writes;
     m_lastWriteApplied = false;

@@ -83,6 +83,13 @@ public:
     using StatementObserver = std::function<void(const QString &statement, bool write, qint64 nanoseconds)>;
     static void setStatementObserver(StatementObserver observer);
 
+    // Read-only mode for the whole process (the pre-flight report): every connection opened
+    // afterwards is opened for reading where the transport allows it, and every statement that
+    // is not a query (its first word other than SELECT or WITH, or a WITH that writes) fails with
+    // kWritesRefused without reaching the database.
+    static void setReadOnly(bool readOnly);
+    static bool readOnly();
+
 private:
     InstallerSession &m_session;
     std::unique_ptr<DbTransport> m_transport;
@@ -96,6 +103,13 @@ private:
     bool m_lastWriteApplied = false;
     std::unique_ptr<NewKeys> m_newKeys;
 };
+
+// The error text of a statement refused in read-only mode.
+inline const QString kWritesRefused = QStringLiteral("Instrução não executada: modo somente leitura (/dryrun).");
+
+// Whether a statement only reads: its first word (after blanks, comments and opening
+// parentheses) is SELECT, or WITH without a writing word (INSERT, UPDATE, DELETE, MERGE) after it.
+bool isReadOnlyStatement(const QString &statement);
 
 // Replaces the values of PWD=... / Password=... attributes (braced values included) and every
 // occurrence of the given password that stands as a word of its own (not inside a longer word or

@@ -76,10 +76,20 @@ Resume resumeCheck(InstallerSession &session, int entry, QStringList &pieces)
     if (!rows || !rows->hasColumn(QStringLiteral("NUM_INSTRUCAO_SQL")))
         return Resume::ReadFailed;
 
+    QList<qint64> positions;
+    positions.reserve(rows->count());
+    for (int row = 0; row < rows->count(); ++row)
+        positions.append(rows->integer(row, QStringLiteral("NUM_INSTRUCAO_SQL")));
+    return markExecutedStatements(pieces, positions) ? Resume::AllExecuted : Resume::GoOn;
+}
+
+}  // namespace
+
+bool markExecutedStatements(QStringList &pieces, const QList<qint64> &executedPositions)
+{
     const qint64 statements = pieces.size() - 1;
     std::set<qint64> executed;
-    for (int row = 0; row < rows->count(); ++row) {
-        const qint64 position = rows->integer(row, QStringLiteral("NUM_INSTRUCAO_SQL"));
+    for (const qint64 position : executedPositions) {
         if (position >= 0 && position < statements)
             executed.insert(position);
     }
@@ -93,13 +103,29 @@ Resume resumeCheck(InstallerSession &session, int entry, QStringList &pieces)
             allListed = false;
     }
     if (anyStatement && allListed)
-        return Resume::AllExecuted;
+        return true;
     for (const qint64 p : executed)
         pieces[p] = kExecutedMarker;
-    return Resume::GoOn;
+    return false;
 }
 
-}  // namespace
+int statementsToRun(const QStringList &pieces)
+{
+    int count = 0;
+    for (qsizetype p = 0; p + 1 < pieces.size(); ++p) {
+        const QString statement = trimStatement(pieces.at(p));
+        count += !statement.isEmpty() && statement != kExecutedMarker ? 1 : 0;
+    }
+    return count;
+}
+
+int statementsMarkedExecuted(const QStringList &pieces)
+{
+    int count = 0;
+    for (qsizetype p = 0; p + 1 < pieces.size(); ++p)
+        count += trimStatement(pieces.at(p)) == kExecutedMarker ? 1 : 0;
+    return count;
+}
 
 QString scriptFileName(const QString &vendor)
 {

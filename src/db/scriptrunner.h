@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +51,16 @@ bool hasExecutableContent(const QString &text);
 // (the "key=value" lines of the package): the line at that position has "S" right after its
 // first "=". Position 0, an empty list and positions past the end of the list do not depend.
 bool dependsOnPredecessor(const QStringList &dependencies, int position);
+
+// The resume marks: the pieces at the positions the statement log lists (positions outside the
+// statements are ignored) become kExecutedMarker. When every non-blank statement is listed, true
+// is returned and the pieces stay as they are: the database is complete for this version.
+bool markExecutedStatements(QStringList &pieces, const QList<qint64> &executedPositions);
+
+// The statements of a database's pieces (after the resume marks) that the stage would hand to
+// the database: neither blank nor marked as executed. The last piece is never a statement.
+int statementsToRun(const QStringList &pieces);
+int statementsMarkedExecuted(const QStringList &pieces);
 
 // Where the time of a run went; filled by AtualizaScripts when given (benchmarks and tests).
 struct ScriptRunStats {

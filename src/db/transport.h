@@ -19,6 +19,9 @@ struct ConnectRequest {
     QString login;
     QString password;
     QString host;
+    // Open the session for reading only where the transport can (the embedded emulation opens its
+    // file read-only); the connection refuses statements that write in any case.
+    bool readOnly = false;
 };
 
 class DbTransport {

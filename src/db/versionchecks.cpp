@@ -11,12 +11,7 @@ namespace {
 
 const QString kVersaoInicial = QStringLiteral("0.0.000");
 
-struct Decision {
-    QString aprovado;
-    QString status;
-    bool partial = false;  // " (Instalada PARCIALMENTE)" after DETALHES
-    QString message;       // for the log; empty for none
-};
+using Decision = VersionCheck;
 
 Decision approved(bool partial = false)
 {
@@ -31,9 +26,12 @@ Decision ignored(const QString &message)
     return {QStringLiteral("-"), QStringLiteral("Ignorado"), false, message};
 }
 
+}  // namespace
+
 // The checks page's decision for one version table: P package, R required, D and S of the
 // table's highest version.
-Decision decide(qint64 p, qint64 r, qint64 d, qint64 s, const QString &label, const QString &requerida, const QString &place)
+VersionCheck decideVersionRow(qint64 p, qint64 r, qint64 d, qint64 s, const QString &label, const QString &requerida,
+                              const QString &place)
 {
     const QString item = QStringLiteral("\"") + label + QStringLiteral("\"");
     if (d == 0 && r != 0)
@@ -60,6 +58,62 @@ Decision decide(qint64 p, qint64 r, qint64 d, qint64 s, const QString &label, co
                     true);
 }
 
+PackRunDecision packRunDecision(qint64 p, qint64 r, bool empty, qint64 d, qint64 s)
+{
+    if (empty)
+        return PackRunDecision::Run;
+    if (p < d)
+        return PackRunDecision::SkipNewer;
+    if (p == d)
+        return s == kStatusComplete ? PackRunDecision::SkipSameComplete : PackRunDecision::Run;
+    return r < 1 ? PackRunDecision::Run : PackRunDecision::CheckRequired;
+}
+
+HighestVersion readHighestVersionUnchanged(DbConnection &connection, const QString &table, const QString &packageVersion,
+                                          bool correction)
+{
+    HighestVersion result;
+    if (!ExecSQLText(connection, QStringLiteral("SELECT 1 FROM ") + table, false)) {
+        result.read = true;
+        result.exists = false;
+        return result;
+    }
+    if (!correction) {
+        const std::optional<ResultTable> found = BuscaMaxStatusPack(connection, table);
+        if (!found)
+            return result;
+        result.read = true;
+        if (!found->isEmpty()) {
+            result.empty = false;
+            result.version = found->text(0, QStringLiteral("VERSAO_PACK"));
+            result.status = found->integer(0, QStringLiteral("STATUS"));
+        }
+        return result;
+    }
+    // The highest VERSAO_PACK in text order, as BuscaMaxStatusPack orders, among the rows the
+    // correction keeps.
+    const std::optional<ResultTable> rows =
+        RunQuery(connection, QStringLiteral("SELECT VERSAO_PACK, STATUS FROM ") + table,
+                 QStringLiteral("Erro interno no método \"BuscaMaxStatusPack\". Mensagem: "));
+    if (!rows)
+        return result;
+    result.read = true;
+    for (int row = 0; row < rows->count(); ++row) {
+        const QString version = rows->text(row, QStringLiteral("VERSAO_PACK"));
+        const qint64 status = rows->integer(row, QStringLiteral("STATUS"));
+        if (version == packageVersion && status != kStatusComplete)
+            continue;
+        if (result.empty || version > result.version) {
+            result.empty = false;
+            result.version = version;
+            result.status = status;
+        }
+    }
+    return result;
+}
+
+namespace {
+
 void appendCheck(InstallerSession &session, const QString &etapa, const QString &detalhes, const QString &aprovado,
                  const QString &status)
 {
@@ -80,13 +134,13 @@ std::vector<VersionRowKind> versionRowKinds()
             {QStringLiteral("Tabelas Estruturadas"), kVsPackTabEstrut}};
 }
 
-void CheckPermissaoVersoes(InstallerSession &session)
+void CheckPermissaoVersoes(InstallerSession &session, bool unchanged)
 {
     const PackageSettings &package = session.package;
     const qint64 p = versionNumber(package.versaoPacote);
     const qint64 r = versionNumber(package.versaoRequerida);
 
-    if (!CreateTableVersoes(session)) {
+    if (!unchanged && !CreateTableVersoes(session)) {
         appendCheck(session, QStringLiteral("Validação de Versões"),
                     QStringLiteral("Erro ao verificar tabela de versões, impossível continuar."), QStringLiteral("N"),
                     QStringLiteral("Reprovado"));
@@ -106,7 +160,18 @@ void CheckPermissaoVersoes(InstallerSession &session)
                               package.versaoPacote + QStringLiteral(" / Requerido: ") + package.versaoRequerida;
         const QString place = QStringLiteral(" no banco \"") + alias + QStringLiteral("\"");
         for (const VersionRowKind &kind : versionRowKinds()) {
-            const std::optional<ResultTable> found = BuscaMaxStatusPack(connection, kind.table);
+            std::optional<ResultTable> found;
+            if (unchanged) {
+                const HighestVersion highest =
+                    readHighestVersionUnchanged(connection, kind.table, package.versaoPacote, package.packCorrecao);
+                if (highest.read && highest.empty)
+                    found = ResultTable({QStringLiteral("STATUS"), QStringLiteral("VERSAO_PACK")}, {});
+                else if (highest.read)
+                    found = ResultTable({QStringLiteral("STATUS"), QStringLiteral("VERSAO_PACK")},
+                                        {{QVariant(highest.status), QVariant(highest.version)}});
+            } else {
+                found = BuscaMaxStatusPack(connection, kind.table);
+            }
             if (!found) {
                 // The read has logged its failure; a table that cannot be read cannot approve.
                 appendCheck(session, etapa,
@@ -122,7 +187,7 @@ void CheckPermissaoVersoes(InstallerSession &session)
                 d = versionNumber(current);
                 s = found->integer(0, QStringLiteral("STATUS"));
             }
-            const Decision decision = decide(p, r, d, s, kind.label, package.versaoRequerida, place);
+            const Decision decision = decideVersionRow(p, r, d, s, kind.label, package.versaoRequerida, place);
             QString detalhes = kind.label + QStringLiteral(" -> Atual: ") + current;
             if (decision.partial)
                 detalhes += QStringLiteral(" (Instalada PARCIALMENTE)");
@@ -163,21 +228,19 @@ bool CanUpdatePackDataBase(InstallerSession &session, int entry, const QString &
     const QString versao = found->text(0, QStringLiteral("VERSAO_PACK"));
     const qint64 d = versionNumber(versao);
     const qint64 s = found->integer(0, QStringLiteral("STATUS"));
-    if (p < d) {
+    const PackRunDecision decision = packRunDecision(p, r, false, d, s);
+    if (decision == PackRunDecision::SkipNewer) {
         row(item + QStringLiteral(" não pode ser atualizado no banco \"") + alias +
                 QStringLiteral("\" pois já existe uma versão superior instalada (") + versao + QStringLiteral(")."),
             ImageIgnored);
         return false;
     }
-    if (p == d) {
-        if (s == kStatusComplete) {
-            row(item + QStringLiteral(" já atualizado no banco \"") + alias + QStringLiteral("\" com a mesma versão."), ImageIgnored);
-            return false;
-        }
-        return true;  // an unfinished run of this version is repeated
+    if (decision == PackRunDecision::SkipSameComplete) {
+        row(item + QStringLiteral(" já atualizado no banco \"") + alias + QStringLiteral("\" com a mesma versão."), ImageIgnored);
+        return false;
     }
-    if (r < 1)
-        return true;
+    if (decision == PackRunDecision::Run)
+        return true;  // an older version, or an unfinished run of this version is repeated
     const std::optional<ResultTable> required = BuscaRegistroDaVersao(connection, table, package.versaoRequerida);
     if (!required) {
         row(readFailed, ImageError);

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -75,7 +76,7 @@ public:
     bool run()
     {
         const QString destination = withSeparator(m_request.destination);
-        if (!QFileInfo(destination).isDir())
+        if (!m_request.planOnly && !QFileInfo(destination).isDir())
             QDir().mkdir(destination);
         // The destination may lie inside the source under another spelling (a link, or letter
         // case on Windows): it is recognised by its resolved path too.
@@ -106,7 +107,7 @@ public:
 private:
     bool copyDirectory(const QString &source, const QString &destination)
     {
-        if (!QFileInfo(destination).isDir())
+        if (!m_request.planOnly && !QFileInfo(destination).isDir())
             QDir().mkdir(destination);  // one level; a failure shows when a file is copied there
         std::vector<FolderEntry> entries;
         QString failure;
@@ -155,6 +156,14 @@ private:
         const FileUseProbe::Presence presence = m_probe->presence(*target);
         if (presence == FileUseProbe::Presence::HeldOpen) {
             m_request.skippedInUse.append(destination);
+            if (m_request.planOnly) {
+                PlannedFile file;
+                file.source = source;
+                file.destination = destination;
+                file.relativePath = comparable(source.mid(m_sourceRoot.size()));
+                file.heldOpen = true;
+                m_request.plan.push_back(file);
+            }
             return true;
         }
         // Each file is opened once: its version read from the open file, then copied from it.
@@ -163,15 +172,27 @@ private:
         const QString destinationVersion =
             presence == FileUseProbe::Presence::Missing ? QString() : target->versionText();
         target.reset();
-        // A version too large to compare never replaces, nor is replaced: a silent downgrade is
-        // worse than a file left as it is, and the line says why.
-        if (presence != FileUseProbe::Presence::Missing
-            && (!platform::fileVersionFits(destinationVersion) || !platform::fileVersionFits(sourceVersion))) {
+        const FileCopyDecision decision =
+            decideFileCopy(presence != FileUseProbe::Presence::Missing, destinationVersion, sourceVersion);
+        if (m_request.planOnly) {
+            PlannedFile file;
+            file.source = source;
+            file.destination = destination;
+            file.relativePath = comparable(source.mid(m_sourceRoot.size()));
+            file.decision = decision;
+            file.sourceVersion = sourceVersion;
+            file.destinationVersion = destinationVersion;
+            file.sameContent = decision == FileCopyDecision::Replace && sameBytes(source, destination);
+            m_request.plan.push_back(file);
+            handled(source);
+            return true;
+        }
+        if (decision == FileCopyDecision::KeepUncomparable) {
             m_request.resultList.append(uncomparableLine(destination, destinationVersion, sourceVersion));
             handled(source);
             return true;
         }
-        if (platform::fileVersionNumber(destinationVersion) > platform::fileVersionNumber(sourceVersion)) {
+        if (decision == FileCopyDecision::KeepNewer) {
             m_request.resultList.append(keptLine(destination, destinationVersion, sourceVersion));
             handled(source);
             return true;
@@ -193,6 +214,22 @@ private:
                     && !copyOne(*sourceFile, source, localPath(joinPath(m_systemFolder, library))))
                     return false;
             }
+        }
+        return true;
+    }
+
+    // Whether two files hold the same bytes (read in blocks; a file that cannot be read differs).
+    static bool sameBytes(const QString &first, const QString &second)
+    {
+        QFile a(first);
+        QFile b(second);
+        if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.size() != b.size())
+            return false;
+        constexpr qint64 kBlock = 1 << 16;
+        while (!a.atEnd()) {
+            const QByteArray left = a.read(kBlock);
+            if (left.isEmpty() || left != b.read(kBlock))
+                return false;
         }
         return true;
     }
@@ -235,6 +272,19 @@ private:
 };
 
 }  // namespace
+
+FileCopyDecision decideFileCopy(bool destinationPresent, const QString &destinationVersion, const QString &sourceVersion)
+{
+    if (!destinationPresent)
+        return FileCopyDecision::New;
+    // A version too large to compare never replaces, nor is replaced: a silent downgrade is
+    // worse than a file left as it is, and the line says why.
+    if (!platform::fileVersionFits(destinationVersion) || !platform::fileVersionFits(sourceVersion))
+        return FileCopyDecision::KeepUncomparable;
+    if (platform::fileVersionNumber(destinationVersion) > platform::fileVersionNumber(sourceVersion))
+        return FileCopyDecision::KeepNewer;
+    return FileCopyDecision::Replace;
+}
 
 QString copiedLine(const QString &sourceVersion, const QString &destinationFile)
 {

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace tivra {
 
@@ -17,12 +18,39 @@ struct InstallerSession;
 inline const QStringList kSystemFolderLibraries{QStringLiteral("Brenok.dll"), QStringLiteral("Calix.dll"),
                                                 QStringLiteral("Dovren.dll")};
 
+// What the copy does with one file of the source, decided from whether the destination has the
+// file and the two version texts (the one decision of the copy and of the pre-flight report).
+enum class FileCopyDecision {
+    New,           // no file in place: copied
+    Replace,       // the one in place is not newer: copied over it
+    KeepNewer,     // the one in place has a higher version: kept
+    KeepUncomparable,  // one of the versions is too large to compare: kept
+};
+FileCopyDecision decideFileCopy(bool destinationPresent, const QString &destinationVersion, const QString &sourceVersion);
+
+// One file as a planned copy (FolderCopyRequest::planOnly) would handle it.
+struct PlannedFile {
+    QString source;       // file of the source folder
+    QString destination;  // file it would be copied to
+    QString relativePath; // below the source folder, "/" separators
+    FileCopyDecision decision = FileCopyDecision::New;
+    QString sourceVersion;
+    QString destinationVersion;  // empty for a new file
+    bool sameContent = false;    // for a replacement: the bytes are already those of the package
+    bool heldOpen = false;       // a program holds the destination open: the copy would pass it over
+};
+
 struct FolderCopyRequest {
     QString source;       // folder whose content is copied
     QString destination;  // folder that receives it; created when missing (one level)
     QString mask = QStringLiteral("*.*");
     bool listedFilesOnly = false;  // copy only the files the file list names
     QStringList fileList;          // the binaries list: paths beginning with "AppTivra"
+
+    // Walk the source and decide each file without changing anything: no folder is created, no
+    // COM+ application stopped and no file copied; every decision goes to `plan`.
+    bool planOnly = false;
+    std::vector<PlannedFile> plan;
 
     // Filled by the copy.
     QStringList resultList;    // one line per file copied or kept

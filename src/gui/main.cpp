@@ -1,6 +1,8 @@
 // Program start: the application, the five windows in their order, the message loop; or, with
 // "/quiet", the unattended run without any window; or, with "/sync:ORIGIN /to:DEST...", the
 // unattended server synchronisation; or, with "/restore:BACKUP_FOLDER", the restore of a backup.
+// "/dryrun" (with or without "/quiet") gives the pre-flight report instead of the update run.
+#include "app/dryrun.h"
 #include "app/installer.h"
 #include "app/restore.h"
 #include "app/singleinstance.h"
@@ -90,9 +92,12 @@ int runQuiet(int argc, char *argv[])
         return refused;
     tivra::Installer installer(ui);
     installer.releaseInstanceLock = [&lock] { lock.release(); };
+    const bool dryRun = tivra::platform::ExistParametro(QStringLiteral("/dryrun"));
+    if (dryRun)
+        tivra::enableDryRun(installer);
     installer.FormCreate();
     installer.FormShow();
-    const int status = tivra::runUnattended(installer);
+    const int status = dryRun ? tivra::runUnattendedDryRun(installer) : tivra::runUnattended(installer);
     installer.FormDestroy();
     return status;
 }
@@ -181,6 +186,12 @@ int main(int argc, char *argv[])
 
     tivra::Installer installer(ui);
     installer.releaseInstanceLock = [&lock] { lock.release(); };
+    // "/dryrun": the pre-flight report is shown instead of the update run, then the program ends.
+    if (tivra::platform::ExistParametro(QStringLiteral("/dryrun"))) {
+        tivra::enableDryRun(installer);
+        QObject::connect(&installer, &tivra::Installer::dryRunFinished, &app,
+                         [&installer] { QCoreApplication::exit(installer.dryRunExit); }, Qt::QueuedConnection);
+    }
     tivra::gui::TfrInstaller main(installer);
     ui.setParentWindow(&main);
     ui.setBusyHandler([&main](bool on) { main.setBusy(on); });

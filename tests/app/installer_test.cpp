@@ -119,6 +119,11 @@ TEST_F(InstallerTest, SwitchesAreMatchedExactly)
     platform::setCommandLineArguments({});
     installer.FormCreate();
     EXPECT_EQ(checks, 2);
+
+    // A pre-flight report replaces nothing, the installer itself included.
+    installer.dryRun = true;
+    installer.FormCreate();
+    EXPECT_EQ(checks, 2);
 }
 
 TEST_F(InstallerTest, TheFirstPageCancelButtonAsksToClose)

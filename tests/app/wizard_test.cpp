@@ -1,6 +1,8 @@
 // The wizard driven through the scripted seam: auto-skips in the direction of travel, the
 // directories page pre-fill, every refusal of leaving a page, and the summary text.
+#include "app/dryrun.h"
 #include "app/installer.h"
+#include "db/connection.h"
 #include "platform/system.h"
 #include "support/packagebuilder.h"
 #include "support/scriptedui.h"
@@ -265,4 +267,48 @@ TEST_F(WizardTest, ScriptButtonsShowTheVendorScriptAndTheSiteButtonSaysWhenUnrea
     installer.siteReachable = [](const QString &) { return true; };
     installer.btAtualizacoesClick();
     EXPECT_EQ(opened, 1);
+}
+
+// In dry-run mode the checks page creates no backup folder, and the log page shows the report in
+// the text window instead of running the update; nothing of the application directory changes.
+TEST_F(WizardTest, ADryRunChecksWithoutCreatingFoldersAndShowsTheReportInsteadOfRunning)
+{
+    struct Restore {
+        ~Restore() { DbConnection::setReadOnly(false); }
+    } restore;
+    const QString app = site.appDirectory();
+    QDir().mkpath(app + "/Producao/Bin");
+    writeInstallerSettings(app);
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=1.0.002\nExistBin=1\n[BinaryToCopy]\nAppTivra\\Producao\\Bin\\A.dll\n")
+        .add("AppTivra/Producao/Bin/A.dll", "novo")
+        .writeUpdatePack(site.installerDirectory());
+    enableDryRun(installer);
+    installer.FormCreate();
+    installer.session.pathAppTivra = app;
+    installer.session.pathLog = site.root() + "/logs";
+    installer.session.pathBackup = site.root() + "/sem/Backup";
+    installer.activePage = tsCheck;
+    installer.ChangePage(true);
+    EXPECT_FALSE(QFileInfo::exists(site.root() + "/sem"));
+    for (int row = 0; row < installer.cdsChecks.count(); ++row)
+        EXPECT_NE(installer.cdsChecks.text(row, "APROVADO"), QStringLiteral("N")) << installer.cdsChecks.text(row, "DETALHES").toStdString();
+
+    bool finished = false;
+    QObject::connect(&installer, &Installer::dryRunFinished, [&finished] { finished = true; });
+    installer.NextPage();
+    ASSERT_EQ(installer.activePage, tsFinalizar);
+    installer.NextPage();  // no confirmation: nothing is going to change
+    EXPECT_TRUE(ui.boxes().empty());
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(installer.runCount, 0);
+    EXPECT_EQ(installer.dryRunExit, 0);
+    ASSERT_EQ(ui.textWindows(), QStringList("Relatório prévio da atualização"));
+    EXPECT_TRUE(ui.textContents().back().contains("NOVO        " + app + "/Producao/Bin/A.dll")) << ui.textContents().back().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(app + "/Producao/Bin/A.dll"));
+    EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "tmp"));
+    const QStringList logs = QDir(site.root() + "/logs").entryList(QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_EQ(site.root() + "/logs/" + logs[0], installer.dryRunFile);
+    EXPECT_TRUE(logs[0].contains("_DryRun_1.0.002_"));
 }

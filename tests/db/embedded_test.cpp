@@ -6,6 +6,7 @@
 #include "dbtest.h"
 
 #include <QDate>
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace tivra;
@@ -439,4 +440,43 @@ TEST(EmbeddedOpen, DriverSettingsChooseTransportAndFolder)
     EXPECT_TRUE(ConfigConnection(conn, QStringLiteral("ORACLE"), QStringLiteral("PROD"), QStringLiteral("u"), QStringLiteral("p"), {}));
     EXPECT_FALSE(ConfigConnection(conn, QStringLiteral("DB2"), QStringLiteral("PROD"), QStringLiteral("u"), QStringLiteral("p"), {}));
     EXPECT_EQ(site.logCount(QStringLiteral("Transport \"Papel\" desconhecido")), 1) << site.logText().toStdString();
+}
+
+// The pre-flight report's read-only mode: queries run, every write is refused before it reaches the
+// database, and a connection opened in the mode leaves the file byte for byte as it was.
+TEST_P(Embedded, ReadOnlyModeRefusesWritesAndLeavesTheFileUnchanged)
+{
+    run(kVersionTable);
+    run(QStringLiteral("INSERT INTO VS_PACK_BANCO VALUES (1, '1.0.000', 2, ") + CurrentDateTimeExpr(conn.driverName(), QStringLiteral("D"))
+        + QStringLiteral(")"));
+    conn.close();
+    QFile file(site.path(QStringLiteral("DB1")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    DbConnection::setReadOnly(true);
+    struct Restore {
+        ~Restore() { DbConnection::setReadOnly(false); }
+    } restore;
+    DbConnection readOnly(site.session);
+    ASSERT_TRUE(ConnectCurrentEntry(readOnly, row)) << site.logText().toStdString();
+    QString error;
+    EXPECT_TRUE(readOnly.query(QStringLiteral("SELECT VERSAO_PACK FROM VS_PACK_BANCO"), &error).has_value()) << error.toStdString();
+    EXPECT_TRUE(readOnly.execute(QStringLiteral("  /* probe */ SELECT 1 FROM VS_PACK_BANCO"), &error)) << error.toStdString();
+    for (const QString &write : {QStringLiteral("INSERT INTO VS_PACK_BANCO VALUES (2, '1.0.001', 2, CURRENT_DATE)"),
+                                 QStringLiteral("-- a comment first\nDELETE FROM VS_PACK_BANCO"),
+                                 QStringLiteral("CREATE TABLE VS_PACK_MSG (ID INTEGER)"),
+                                 QStringLiteral("WITH X AS (SELECT 1 AS A FROM VS_PACK_BANCO) DELETE FROM VS_PACK_BANCO"),
+                                 QStringLiteral("SELECTED_PROCEDURE()")}) {
+        error.clear();
+        EXPECT_FALSE(readOnly.execute(write, &error)) << write.toStdString();
+        EXPECT_EQ(error, kWritesRefused) << write.toStdString();
+        EXPECT_FALSE(readOnly.query(write, &error).has_value()) << write.toStdString();
+    }
+    EXPECT_FALSE(readOnly.executeWithText(QStringLiteral("UPDATE VS_PACK_BANCO SET VERSAO_PACK = :V"), QStringLiteral("V"),
+                                          QStringLiteral("x"), &error));
+    readOnly.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }

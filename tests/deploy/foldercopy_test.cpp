@@ -7,6 +7,8 @@
 #include "platform/textfile.h"
 #include "support/pewriter.h"
 
+#include <QMap>
+
 namespace tivra::deploytest {
 namespace {
 
@@ -359,6 +361,62 @@ TEST_F(FolderCopyTest, OwnerApplicationIsShutDownBeforeItsLibraryIsReplaced)
     const QString catalog = platform::readText(session.installerDirectory + QStringLiteral("COMPlusCatalog.ini"));
     EXPECT_TRUE(catalog.contains(QStringLiteral(" Shutdown pkBrelum")));
     EXPECT_EQ(catalog.count(QStringLiteral(" Shutdown ")), 1);
+}
+
+// The planned copy (the pre-flight report) walks the same files and takes the same decisions as
+// the copy that follows, without creating a folder or changing a file.
+TEST_F(FolderCopyTest, APlanChangesNothingAndDecidesAsTheCopyThatFollows)
+{
+    writeVersionedFile(src(QStringLiteral("Comparado.dll")), 2, 0, 0, 0);
+    writeVersionedFile(dst(QStringLiteral("Comparado.dll")), 1, 10, 0, 0);
+    writeVersionedFile(src(QStringLiteral("Antigo.dll")), 2, 0, 0, 0);
+    writeVersionedFile(dst(QStringLiteral("Antigo.dll")), 1, 0, 0, 0);
+    writeVersionedFile(src(QStringLiteral("Igual.dll")), 3, 0, 0, 1);
+    site.writeFile(QStringLiteral("Destino/Igual.dll"), readAll(src(QStringLiteral("Igual.dll"))) + "old");
+    writeVersionedFile(src(QStringLiteral("Mesmo.dll")), 3, 0, 0, 1);
+    site.writeFile(QStringLiteral("Destino/Mesmo.dll"), readAll(src(QStringLiteral("Mesmo.dll"))));
+    writeVersionedFile(src(QStringLiteral("Sub/Novo.dll")), 1, 0, 0, 0);
+    writeVersionedFile(src(QStringLiteral("Grande.dll")), 1, 0, 0, 0);
+    writeVersionedFile(dst(QStringLiteral("Grande.dll")), 65535, 65535, 65535, 65535);
+
+    request = FolderCopyRequest();
+    request.source = root(QStringLiteral("Origem/AppTivra"));
+    request.destination = root(QStringLiteral("Destino"));
+    request.planOnly = true;
+    const QByteArray before = readAll(dst(QStringLiteral("Igual.dll")));
+    ASSERT_TRUE(CopyFolder(session, request)) << request.errorText.toStdString();
+    EXPECT_TRUE(request.resultList.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dst(QStringLiteral("Sub"))));
+    EXPECT_EQ(readAll(dst(QStringLiteral("Igual.dll"))), before);
+    QMap<QString, PlannedFile> plan;
+    for (const PlannedFile &file : request.plan)
+        plan.insert(file.relativePath, file);
+    ASSERT_EQ(plan.size(), 6);
+    EXPECT_EQ(plan.value(QStringLiteral("Comparado.dll")).decision, FileCopyDecision::KeepNewer);
+    EXPECT_EQ(plan.value(QStringLiteral("Antigo.dll")).decision, FileCopyDecision::Replace);
+    EXPECT_EQ(plan.value(QStringLiteral("Antigo.dll")).destinationVersion, QStringLiteral("1.0.0.0"));
+    EXPECT_EQ(plan.value(QStringLiteral("Igual.dll")).decision, FileCopyDecision::Replace);
+    EXPECT_FALSE(plan.value(QStringLiteral("Igual.dll")).sameContent);
+    EXPECT_TRUE(plan.value(QStringLiteral("Mesmo.dll")).sameContent);
+    EXPECT_EQ(plan.value(QStringLiteral("Sub/Novo.dll")).decision, FileCopyDecision::New);
+    EXPECT_EQ(plan.value(QStringLiteral("Sub/Novo.dll")).destination, dst(QStringLiteral("Sub/Novo.dll")));
+    const std::vector<PlannedFile> planned = request.plan;
+
+    ASSERT_TRUE(copy()) << request.errorText.toStdString();
+    QStringList expected;
+    for (const PlannedFile &file : planned) {
+        switch (file.decision) {
+        case FileCopyDecision::New:
+        case FileCopyDecision::Replace: expected << copiedLine(file.sourceVersion, file.destination); break;
+        case FileCopyDecision::KeepNewer:
+            expected << keptLine(file.destination, file.destinationVersion, file.sourceVersion);
+            break;
+        case FileCopyDecision::KeepUncomparable:
+            expected << uncomparableLine(file.destination, file.destinationVersion, file.sourceVersion);
+            break;
+        }
+    }
+    EXPECT_EQ(request.resultList, expected);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // tables that cannot be created or read.
 #include "db/versionchecks.h"
 #include "db/versiontables.h"
+#include "db/connection.h"
+#include "db/sqlrunner.h"
 #include "versionsite.h"
 
 using namespace tivra;
@@ -108,6 +110,69 @@ TEST_P(VersionChecks, RunTimeCheckOfAStage)
                            partial, partial}));
     site.session.package.ignorarVersao = true;
     EXPECT_TRUE(CanUpdatePackDataBase(site.session, 42, stage, kVsPackCatalogo));  // not even a connection
+}
+
+// The pre-flight report's checks: without creating or deleting anything they give the rows the
+// checks page gives after creating the tables (and, for a correction package, deleting the
+// version's unfinished rows).
+TEST_P(VersionChecks, UnchangedChecksDecideAsTheCheckThatCreatesTables)
+{
+    const int fresh = site.addDatabase(QStringLiteral("VAZIO"), vendor());
+    const int used = site.addDatabase(QStringLiteral("USADO"), vendor());
+    site.exec(used, {versionTableCreateText(kVsPackBanco), versionTableCreateText(kVsPackMsg),
+                     insert(kVsPackBanco, 1, "0.9.000", 2), insert(kVsPackBanco, 2, "1.0.000", 1),
+                     insert(kVsPackMsg, 1, "1.0.000", 2)});
+    site.session.package.packCorrecao = true;
+    const auto tablesOf = [&](int entry) {
+        int present = 0;
+        DbConnection connection(site.session);
+        EXPECT_TRUE(ConnectCurrentEntry(connection, entry));
+        for (const QString &table : versionTables())
+            present += ExecSQLText(connection, QStringLiteral("SELECT 1 FROM ") + table, false) ? 1 : 0;
+        return present;
+    };
+
+    DbConnection::setReadOnly(true);
+    struct Restore {
+        ~Restore() { DbConnection::setReadOnly(false); }
+    } restore;
+    CheckPermissaoVersoes(site.session, true);
+    {
+        DbConnection connection(site.session);
+        ASSERT_TRUE(ConnectCurrentEntry(connection, used));
+        const HighestVersion banco = readHighestVersionUnchanged(connection, kVsPackBanco, QStringLiteral("1.0.000"), true);
+        EXPECT_TRUE(banco.read && banco.exists && !banco.empty);
+        EXPECT_EQ(banco.version, QStringLiteral("0.9.000"));  // the unfinished 1.0.000 would be deleted
+        const HighestVersion rotulo = readHighestVersionUnchanged(connection, kVsPackRotulo, QStringLiteral("1.0.000"), true);
+        EXPECT_TRUE(rotulo.read && !rotulo.exists && rotulo.empty);
+    }
+    DbConnection::setReadOnly(false);
+    const QStringList unchangedFresh = checks(site, QStringLiteral("VAZIO"));
+    const QStringList unchangedUsed = checks(site, QStringLiteral("USADO"));
+    EXPECT_EQ(tablesOf(fresh), 0);
+    EXPECT_EQ(tablesOf(used), 2);
+    EXPECT_EQ(site.count(used, kVsPackBanco), 2);
+    EXPECT_EQ(unchangedFresh.size(), 5);
+
+    site.session.cdsChecks.clear();
+    CheckPermissaoVersoes(site.session);
+    EXPECT_EQ(tablesOf(fresh), 5);
+    EXPECT_EQ(site.count(used, kVsPackBanco), 1);
+    EXPECT_EQ(checks(site, QStringLiteral("VAZIO")), unchangedFresh);
+    EXPECT_EQ(checks(site, QStringLiteral("USADO")), unchangedUsed);
+    EXPECT_EQ(unchangedUsed.at(0), QStringLiteral("S|Aprovado|Banco de Dados -> Atual: 0.9.000"));
+}
+
+// The run-time decision without reads, against the decision table of CanUpdatePackDataBase.
+TEST(PackRunDecision, FollowsTheRunTimeCheck)
+{
+    EXPECT_EQ(packRunDecision(10000, 0, true, 0, 0), PackRunDecision::Run);
+    EXPECT_EQ(packRunDecision(10000, 9000, true, 0, 0), PackRunDecision::Run);
+    EXPECT_EQ(packRunDecision(10000, 0, false, 10000, 1), PackRunDecision::Run);
+    EXPECT_EQ(packRunDecision(10000, 0, false, 10000, 2), PackRunDecision::SkipSameComplete);
+    EXPECT_EQ(packRunDecision(10000, 0, false, 10001, 2), PackRunDecision::SkipNewer);
+    EXPECT_EQ(packRunDecision(10000, 0, false, 5000, 1), PackRunDecision::Run);
+    EXPECT_EQ(packRunDecision(10000, 9000, false, 5000, 2), PackRunDecision::CheckRequired);
 }
 
 INSTANTIATE_TEST_SUITE_P(Vendors, VersionChecks, ::testing::Values("DB2", "ORACLE", "MSSQL"));

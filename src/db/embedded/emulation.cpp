@@ -103,7 +103,8 @@ bool Emulation::open(const QString &folder, const ConnectRequest &request, QStri
         return fail({ErrKind::DatabaseNotFound, request.alias, QDir::toNativeSeparators(path), {}});
 
     const QByteArray file = utf8(path);
-    if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.constData(), &m_db, request.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr)
+        != SQLITE_OK) {
         const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
         return fail({ErrKind::CannotConnect, request.alias, message, {}});
     }
