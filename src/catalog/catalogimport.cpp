@@ -773,10 +773,15 @@ void ImportaCatalogoMulti(InstallerSession &session, int entry, const std::vecto
         return;
     }
     qint64 failures = 0;
+    const qint64 count = qint64(tables.size());
+    qint64 done = 0;
     for (const TablePackets &table : tables) {
+        session.status.reportProgress(done++, count, ProgressUnit::Tables);
         if (!ImportarCatalogo(connection, table))
             ++failures;
     }
+    session.status.reportProgress(done, count, ProgressUnit::Tables);
+    session.status.endProgress();
     if (failures == 0) {
         session.UpdateStatus(QStringLiteral("     Todos os Catálogos de Tabelas foram atualizados com sucesso!"), false, kStageCatalogoTabelas,
                              ImageSuccess, true);

@@ -23,6 +23,9 @@ struct FolderCopyRequest {
     QString mask = QStringLiteral("*.*");
     bool listedFilesOnly = false;  // copy only the files the file list names
     QStringList fileList;          // the binaries list: paths beginning with "AppTivra"
+    // Count the files first and report how many are done through the status log's progress
+    // (the subtitle and the terminal line of the binaries stage).
+    bool reportProgress = false;
 
     // Filled by the copy.
     QStringList resultList;    // one line per file copied or kept
