@@ -73,6 +73,8 @@ Installer::Installer(UserInterface &ui, const BuildSettings &build, QObject *par
       downloadWindow(session)
 {
     connect(&session.status, &StatusLog::expandAllRequested, &statusGrid, &GroupedModel::expandAll);
+    connect(&session.status, &StatusLog::progressReported, this, &Installer::showStageProgress);
+    connect(&session.status, &StatusLog::progressEnded, this, &Installer::endStageProgress);
     btAvancar.caption = QStringLiteral("&Avançar");
     btVoltar.caption = QStringLiteral("&Voltar");
     btConcluir.caption = QStringLiteral("&Finalizar");

@@ -216,6 +216,23 @@ public:
 public:
     // One line per database entry with credentials whose validation failed (alias and cause).
     QStringList unvalidatedDatabases() const;
+
+    // How far the running stage is ("06. Scripts de Banco: 1 234 de 20 000 instruções"), shown in
+    // the top panel in place of the subtitle while the stage reports its counts; empty otherwise.
+    QString progressSubtitle;
+    // The subtitle the top panel shows.
+    const QString &displayedSubtitle() const { return progressSubtitle.isEmpty() ? header.subtitle : progressSubtitle; }
+    // The subtitle follows the counts at most this often (the first and the last count always).
+    static constexpr qint64 kProgressRepaintMs = 100;
+
+Q_SIGNALS:
+    // progressSubtitle changed: the GUI re-reads the subtitle only.
+    void progressChanged();
+
+private:
+    void showStageProgress(const QString &stage, qint64 done, qint64 total, ProgressUnit unit);
+    void endStageProgress();
+    qint64 m_progressShownAt = 0;
 };
 
 }  // namespace tivra

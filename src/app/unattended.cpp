@@ -3,6 +3,7 @@
 #include "app/installer.h"
 #include "app/runsummary.h"
 #include "core/logfiles.h"
+#include "core/progress.h"
 
 #include <QDir>
 #include <cstdio>
@@ -55,6 +56,9 @@ int refuse(Installer &installer, const QString &pageTitle)
 int runUnattended(Installer &installer)
 {
     installer.unattended = true;
+    // On a terminal, a line on standard error tells how far a long stage is.
+    TerminalProgressLine progressLine;
+    progressLine.attach(installer.session.status);
     // Every page but the last can be left at most once per walk; the bound only guards against a
     // wizard that keeps going back.
     for (int step = 0; step < 64 && installer.runCount == 0; ++step) {

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace tivra {
 
@@ -49,6 +50,8 @@ bool Installer::runStages()
         runningStage = stage.name;
         StageRecord &record = stageRecords[i];
         record.ran = true;
+        // However the stage ends, the subtitle goes back to the page's own text.
+        const auto endProgress = qScopeGuard([this] { session.status.endProgress(); });
         QElapsedTimer timer;
         timer.start();
         // An error that escapes the stage leaves its record as failed, with the time it took.

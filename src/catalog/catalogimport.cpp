@@ -824,10 +824,15 @@ void ImportaCatalogoMulti(InstallerSession &session, int entry, const std::vecto
     }
     qint64 failures = 0;
     KnownColumns columns;  // read once for all the tables
+    const qint64 count = qint64(tables.size());
+    qint64 done = 0;
     for (const TablePackets &table : tables) {
+        session.status.reportProgress(done++, count, ProgressUnit::Tables);
         if (!ImportarCatalogo(connection, table, &columns))
             ++failures;
     }
+    session.status.reportProgress(done, count, ProgressUnit::Tables);
+    session.status.endProgress();
     if (failures == 0) {
         session.UpdateStatus(QStringLiteral("     Todos os Catálogos de Tabelas foram atualizados com sucesso!"), false, kStageCatalogoTabelas,
                              ImageSuccess, true);

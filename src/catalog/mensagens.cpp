@@ -156,6 +156,7 @@ bool ImportaCdsMensagens(InstallerSession &session, int entry)
     const bool hasSystem = fresh.hasColumn(QStringLiteral("ID_SISTEMA"));
     qint64 failures = 0;
     for (int r = 0; r < fresh.count(); ++r) {
+        session.status.reportProgress(r, fresh.count(), ProgressUnit::Messages);
         const QString key = connection.newKeys().next(QStringLiteral("MENSAGENS"), QStringLiteral("ID_MSG"));
         // A file without systems gives messages without one.
         const QString system = hasSystem ? n(fresh.integer(r, QStringLiteral("ID_SISTEMA"))) : QStringLiteral("NULL");
@@ -172,6 +173,8 @@ bool ImportaCdsMensagens(InstallerSession &session, int entry)
         if (!inserted)
             ++failures;
     }
+    session.status.reportProgress(fresh.count(), fresh.count(), ProgressUnit::Messages);
+    session.status.endProgress();
     // 6.
     if (failures == 0) {
         AtualizaStatusVersao(session, entry, kVsPackMsg, kStatusComplete);
@@ -235,6 +238,7 @@ bool ImportaCdsRotulos(InstallerSession &session, int entry)
     const QString time = CurrentDateTimeExpr(connection.driverName(), QStringLiteral("T"));
     qint64 failures = 0;
     for (int r = 0; r < fresh.count(); ++r) {
+        session.status.reportProgress(r, fresh.count(), ProgressUnit::Labels);
         const QString key = connection.newKeys().next(QStringLiteral("CATALOGO_ROTULOS"), QStringLiteral("ID_ROTULO"));
         const QString statement = QStringLiteral("INSERT INTO CATALOGO_ROTULOS (ID_ROTULO, DESCR_ROTULO, DESCR_HINT, COD_OPERADOR, "
                                                  "CONCORRENCIA, DT_ALTERACAO, HR_ALTERACAO) VALUES (") +
@@ -246,6 +250,8 @@ bool ImportaCdsRotulos(InstallerSession &session, int entry)
         if (!inserted)
             ++failures;
     }
+    session.status.reportProgress(fresh.count(), fresh.count(), ProgressUnit::Labels);
+    session.status.endProgress();
     if (failures == 0) {
         AtualizaStatusVersao(session, entry, kVsPackRotulo, kStatusComplete);
         row(n(fresh.count()) + QStringLiteral(" rótulo(s) atualizado(s) com sucesso!"), ImageSuccess);

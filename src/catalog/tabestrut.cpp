@@ -148,10 +148,15 @@ void ImportaTabEstrutMulti(InstallerSession &session, int entry, const std::vect
         return;
     }
     qint64 failures = 0;
+    const qint64 count = qint64(packets.size());
+    qint64 done = 0;
     for (const std::optional<DataPacket> &packet : packets) {
+        session.status.reportProgress(done++, count, ProgressUnit::Tables);
         if (!ImportaTabEstrut(connection, packet))
             ++failures;
     }
+    session.status.reportProgress(done, count, ProgressUnit::Tables);
+    session.status.endProgress();
     if (failures == 0) {
         statusRow(session, QStringLiteral("     Todas as Tabelas Estruturadas foram atualizadas com sucesso!"), ImageSuccess);
         AtualizaStatusVersao(session, entry, kVsPackTabEstrut, kStatusComplete);

@@ -15,6 +15,12 @@ QDateTime currentDateTime()
     return clock ? clock() : QDateTime::currentDateTime();
 }
 
+qint64 currentMSecsSinceEpoch()
+{
+    const auto &clock = clockOverride();
+    return clock ? clock().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+}
+
 void setClockForTesting(std::function<QDateTime()> clock)
 {
     clockOverride() = std::move(clock);

@@ -39,6 +39,8 @@ void StatusLog::UpdateStatus(const QString &message, bool writeToLog, const QStr
         if (visible)
             Q_EMIT currentRowChanged(visibleIndex);
         m_lastStatusImage = image;
+        if (!stage.isEmpty())
+            m_currentStage = m_rows.back().group;
     }
 
     if (writeToLog) {

@@ -8,6 +8,8 @@
 // row gives the previous last row the image code that was reported with it.
 #pragma once
 
+#include "core/progress.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
@@ -43,6 +45,26 @@ public:
 
     // message, write-to-log flag, stage, image code, add-row flag.
     void UpdateStatus(const QString &message, bool writeToLog, const QString &stage, int image, bool addRow);
+
+    // How far the running stage is through its items (statements, files, rows...). Passed on to
+    // whoever listens (progressReported) and never written to the status rows or the log text.
+    // Cheap enough to call per item: the listeners decide how often they show anything.
+    void reportProgress(qint64 done, qint64 total, ProgressUnit unit)
+    {
+        m_progressActive = true;
+        Q_EMIT progressReported(m_currentStage, done, total, unit);
+    }
+    // The stage's counting ended (nothing happens when none was reported).
+    void endProgress()
+    {
+        if (!m_progressActive)
+            return;
+        m_progressActive = false;
+        Q_EMIT progressEnded();
+    }
+    bool progressActive() const { return m_progressActive; }
+    // The stage of the last row added with one (what the progress reports belong to).
+    const QString &currentStage() const { return m_currentStage; }
 
     // The status rows, all of them, in insertion order (whatever the filter).
     const std::vector<StatusRow> &rows() const { return m_rows; }
@@ -83,6 +105,9 @@ Q_SIGNALS:
     void expandAllRequested();
     // The visible row that became the current one.
     void currentRowChanged(int visibleRow);
+    // A stage's count of items done (reportProgress), and the end of its counting (endProgress).
+    void progressReported(const QString &stage, qint64 done, qint64 total, tivra::ProgressUnit unit);
+    void progressEnded();
 
 private:
     bool passes(const StatusRow &row) const { return !m_filterOn || row.image == m_filterImage; }
@@ -97,6 +122,8 @@ private:
     int m_filterImage = 0;
     bool m_filterOn = false;
     UserInterface *m_ui = nullptr;
+    QString m_currentStage;
+    bool m_progressActive = false;
 };
 
 // "dd/mm/yyyy - hh:nn:ss" of the given moment.

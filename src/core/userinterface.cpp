@@ -1,5 +1,7 @@
 #include "core/userinterface.h"
 
+#include "core/progress.h"
+
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -42,6 +44,8 @@ QString buttonName(UserInterface::Button button)
 
 UserInterface::Button UnattendedUserInterface::messageBox(const MessageBox &box)
 {
+    // A progress line on the terminal would run into the text.
+    TerminalProgressLine::clearShownLine();
     const QByteArray line = (box.caption + QStringLiteral(": ") + box.text + QLatin1Char('\n')).toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);

@@ -346,6 +346,7 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
             bool previousSucceeded = true;
             QElapsedTimer execution;
             for (qsizetype p = 0; p < statements; ++p) {
+                session.status.reportProgress(p, statements, ProgressUnit::Statements);
                 const QString &piece = pieces.at(p);
                 const QString statement = trimStatement(piece);
                 if (statement.isEmpty()) {
@@ -392,7 +393,10 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
                     previousSucceeded = false;
                 }
             }
+            if (!lost)
+                session.status.reportProgress(statements, statements, ProgressUnit::Statements);
         }
+        session.status.endProgress();
 
         report.statementsRun = ran;
         report.statementsFailed = failures;

@@ -111,6 +111,7 @@ bool CopyBinary(InstallerSession &session)
     request.mask = QStringLiteral("*.*");
     request.listedFilesOnly = false;
     request.fileList = session.package.binaryToCopy;
+    request.reportProgress = true;
     if (!CopyFolder(session, request)) {
         session.UpdateStatus(QStringLiteral("     Erro durante a atualização de arquivos binários. Veja o Log para mais "
                                             "detalhes."),

@@ -81,7 +81,16 @@ public:
         // The destination may lie inside the source under another spelling (a link, or letter
         // case on Windows): it is recognised by its resolved path too.
         m_topCanonical = samePathKey(QFileInfo(destination).canonicalFilePath());
-        return copyDirectory(withSeparator(m_request.source), destination);
+        if (!m_request.reportProgress)
+            return copyDirectory(withSeparator(m_request.source), destination);
+        QSet<QString> visited;
+        m_total = countFiles(withSeparator(m_request.source), visited);
+        m_session.status.reportProgress(0, m_total, ProgressUnit::Files);
+        const bool result = copyDirectory(withSeparator(m_request.source), destination);
+        if (result)
+            m_session.status.reportProgress(m_done, m_total, ProgressUnit::Files);
+        m_session.status.endProgress();
+        return result;
     }
 
     static QString samePathKey(const QString &path)
@@ -105,6 +114,44 @@ public:
     bool matches(const QString &name) const { return m_matchAll || m_mask.match(name).hasMatch(); }
 
 private:
+    // The files the copy will handle: the same walk as copyDirectory, without copying. A folder
+    // that cannot be read counts nothing here; the copy reports it.
+    qint64 countFiles(const QString &source, QSet<QString> &visited) const
+    {
+        std::vector<FolderEntry> entries;
+        QString failure;
+        if (!listFolder(source, entries, &failure))
+            return 0;
+        const QString canonical = QFileInfo(source).canonicalFilePath();
+        if (visited.contains(canonical))
+            return 0;
+        visited.insert(canonical);
+        qint64 count = 0;
+        for (const FolderEntry &entry : entries) {
+            if (skippedName(entry))
+                continue;
+            if (entry.isDirectory) {
+                const QString subSource = source + entry.name + QDir::separator();
+                if (!isTopDestination(subSource))
+                    count += countFiles(subSource, visited);
+            } else if (matches(entry.name) && listed(source + entry.name)) {
+                ++count;
+            }
+        }
+        visited.remove(canonical);
+        return count;
+    }
+
+    // Whether the copy handles the file at all (only the listed ones when the request says so).
+    bool listed(const QString &source) const
+    {
+        if (!m_request.listedFilesOnly)
+            return true;
+        const qsizetype at = source.indexOf(QStringLiteral("AppTivra"), 0, Qt::CaseSensitive);
+        const QString relative = (at >= 0 ? source.mid(at) : source).trimmed();
+        return m_listed.contains(comparable(relative));
+    }
+
     bool copyDirectory(const QString &source, const QString &destination)
     {
         if (!m_request.planOnly && !QFileInfo(destination).isDir())
@@ -144,12 +191,10 @@ private:
     bool copyFile(const QString &source, const QString &destination)
     {
         pump();
-        if (m_request.listedFilesOnly) {
-            const qsizetype at = source.indexOf(QStringLiteral("AppTivra"), 0, Qt::CaseSensitive);
-            const QString relative = (at >= 0 ? source.mid(at) : source).trimmed();
-            if (!m_listed.contains(comparable(relative)))
-                return true;
-        }
+        if (!listed(source))
+            return true;
+        if (m_request.reportProgress)
+            m_session.status.reportProgress(m_done++, m_total, ProgressUnit::Files);
         // A destination a program holds open cannot be replaced now: it is passed over without a
         // line, and the caller's count of handled files tells.
         std::unique_ptr<OpenedFile> target = OpenedFile::open(destination);
@@ -269,6 +314,8 @@ private:
     QString m_sourceRoot = withSeparator(m_request.source);
     QSet<QString> m_ancestors;
     QElapsedTimer m_pump;
+    qint64 m_total = 0;  // files to handle, when the copy reports its progress
+    qint64 m_done = 0;
 };
 
 }  // namespace

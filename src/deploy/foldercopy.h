@@ -46,6 +46,9 @@ struct FolderCopyRequest {
     QString mask = QStringLiteral("*.*");
     bool listedFilesOnly = false;  // copy only the files the file list names
     QStringList fileList;          // the binaries list: paths beginning with "AppTivra"
+    // Count the files first and report how many are done through the status log's progress
+    // (the subtitle and the terminal line of the binaries stage).
+    bool reportProgress = false;
 
     // Walk the source and decide each file without changing anything: no folder is created, no
     // COM+ application stopped and no file copied; every decision goes to `plan`.

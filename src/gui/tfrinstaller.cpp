@@ -77,6 +77,8 @@ TfrInstaller::TfrInstaller(Installer &installer, QWidget *parent) : QWidget(pare
     layout->addWidget(buildButtonBar());
 
     connect(&m_installer, &Installer::changed, this, &TfrInstaller::refresh);
+    connect(&m_installer, &Installer::progressChanged, this,
+            [this] { m_lbComentario->setText(m_installer.displayedSubtitle()); });
     connect(&m_installer.session.status, &StatusLog::currentRowChanged, this, [this](int visibleRow) {
         m_qgStatus->setCurrentSourceRow(visibleRow);
     });
@@ -425,7 +427,7 @@ void TfrInstaller::refresh()
     const Installer &in = m_installer;
     setWindowTitle(in.caption);
     m_lbTitulo->setText(in.header.title);
-    m_lbComentario->setText(in.header.subtitle);
+    m_lbComentario->setText(in.displayedSubtitle());
     m_imgLogo->setPixmap(topPicture(in.topImage));
     if (m_pages->currentIndex() != int(in.activePage))
         m_pages->setCurrentIndex(int(in.activePage));

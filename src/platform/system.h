@@ -29,6 +29,9 @@ QString computerName();
 // TIVRA_SYSTEM_DIR. Empty when it cannot be determined.
 QString systemDirectory();
 
+// Whether standard error is a terminal (a console window on Windows), not a file or a pipe.
+bool standardErrorIsTerminal();
+
 // Opens a document with the desktop's associated program. Returns false on failure.
 bool openDocument(const QString &path);
 

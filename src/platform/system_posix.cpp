@@ -63,6 +63,11 @@ bool openDocument(const QString &path)
     return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
 }
 
+bool standardErrorIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 bool replaceProcessImage(const QString &executable, const QStringList &arguments, QString *error)
 {
     std::vector<QByteArray> storage;

@@ -10,6 +10,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <io.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -79,6 +82,11 @@ bool openDocument(const QString &path)
     const HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     // Values above 32 mean success.
     return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+bool standardErrorIsTerminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
 }
 
 bool replaceProcessImage(const QString &, const QStringList &, QString *error)

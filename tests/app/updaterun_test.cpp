@@ -346,3 +346,110 @@ TEST_F(UpdateRunTest, DarnuModeStopsTheChainAfterAFailure)
     EXPECT_FALSE(installer.session.continueChain);
     EXPECT_EQ(installer.activePage, tsLog);
 }
+
+// While a stage counts its items the top panel's subtitle shows how far it is, repainted at most
+// every 100 ms (the first and the last count always); when the stage ends, also by an error that
+// escapes it, the subtitle is the page's own again.
+TEST_F(UpdateRunTest, TheSubtitleFollowsAStagesCountsAndReturnsWhenTheStageEnds)
+{
+    qint64 now = QDateTime(QDate(2011, 3, 5), QTime(14, 7, 33)).toMSecsSinceEpoch();
+    setClockForTesting([&now] { return QDateTime::fromMSecsSinceEpoch(now); });
+    QStringList shown;  // the subtitle at each event pump while a stage counts
+    ui.onProcessEvents = [&] {
+        if (!installer.progressSubtitle.isEmpty() && (shown.isEmpty() || shown.last() != installer.displayedSubtitle()))
+            shown << installer.displayedSubtitle();
+    };
+    int repaints = 0;
+    QObject::connect(&installer, &Installer::progressChanged, [&] { ++repaints; });
+    QString between, afterError;
+    installer.stageList = [&] {
+        return std::vector<UpdateStage>{
+            {"06. Scripts de Banco",
+             [&](InstallerSession &s) {
+                 s.UpdateStatus("Executando 2500 instruções no banco \"BASE\"...", true, "06. Scripts de Banco",
+                                ImageSuccess, true);
+                 for (int i = 0; i < 2500; ++i) {
+                     now += 10;  // each statement takes 10 ms
+                     s.status.reportProgress(i, 2500, ProgressUnit::Statements);
+                 }
+                 s.status.reportProgress(2500, 2500, ProgressUnit::Statements);
+                 return true;  // the stage leaves the ending to the chain
+             },
+             false},
+            {"07. Catálogo",
+             [&](InstallerSession &s) -> bool {
+                 between = installer.displayedSubtitle();
+                 s.UpdateStatus("Atualizando 3 Catálogos", true, "07. Catálogo de Tabelas", ImageSuccess, true);
+                 s.status.reportProgress(0, 3, ProgressUnit::Tables);
+                 throw std::runtime_error("falha inesperada");
+             },
+             false},
+        };
+    };
+    ui.answerNext(UserInterface::Ok);
+    run();
+
+    ASSERT_GE(shown.size(), 3);
+    EXPECT_EQ(shown.at(0), QStringLiteral("06. Scripts de Banco: 0 de 2 500 instruções"));
+    EXPECT_EQ(shown.at(1), QStringLiteral("06. Scripts de Banco: 10 de 2 500 instruções"));
+    EXPECT_TRUE(shown.contains(QStringLiteral("06. Scripts de Banco: 2 500 de 2 500 instruções")));
+    EXPECT_EQ(shown.last(), QStringLiteral("07. Catálogo de Tabelas: 0 de 3 tabelas"));
+    // 25 s of statements at one repaint per 100 ms, the last count, the end; then the catalog.
+    EXPECT_EQ(repaints, 250 + 1 + 1 + 2);
+    EXPECT_EQ(between, pageText(tsLog).subtitle);
+    EXPECT_TRUE(installer.progressSubtitle.isEmpty());
+    EXPECT_FALSE(installer.session.status.progressActive());
+    EXPECT_EQ(installer.displayedSubtitle(), installer.header.subtitle);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Interrompido!"));
+    // Nothing of it reached the log.
+    EXPECT_FALSE(logFileText(QFileInfo(installer.lastLogFile).fileName()).contains(" de 2 500 "));
+}
+
+// The same run with its progress shown and with nobody following it writes the same log, byte
+// for byte (the binaries stage counts its files).
+TEST_F(UpdateRunTest, TheLogOfARunIsTheSameWithAndWithoutItsProgress)
+{
+    const auto runOn = [](testsupport::TestSite &where, bool followProgress, int *reports) {
+        testsupport::ScriptedUserInterface scripted;
+        Installer runner{scripted};
+        runner.installerDirectoryOverride = where.installerDirectory();
+        runner.siteReachable = [](const QString &) { return false; };
+        runner.finalReport = [](InstallerSession &, const QString &, const QString &, int) {};
+        QString binaries;
+        testsupport::PackageBuilder package;
+        for (int i = 0; i < 30; ++i) {
+            const QString name = QStringLiteral("AppTivra/Producao/Bin/Lib%1.dll").arg(i);
+            package.add(name, QByteArray("conteudo ") + QByteArray::number(i));
+            binaries += QString(name).replace(QLatin1Char('/'), QLatin1Char('\\')) + "\n";
+        }
+        package.config("[Outros]\nVersaoPacote=2.4.107\nExistBin=1\n[BinaryToCopy]\n" + binaries)
+            .writeUpdatePack(where.installerDirectory());
+        runner.FormCreate();
+        runner.session.customerCode = "123";
+        runner.session.pathLog = where.root() + "/Log";
+        runner.session.pathBackup = where.root() + "/Backup";
+        runner.session.pathAppTivra = where.root() + "/App";
+        QDir().mkpath(runner.session.pathLog);
+        QDir().mkpath(runner.session.pathAppTivra);
+        TerminalProgressLine line([] { return true; }, [](const QByteArray &) {});
+        if (followProgress) {
+            line.attach(runner.session.status);
+            QObject::connect(&runner.session.status, &StatusLog::progressReported, [reports] { ++*reports; });
+        } else {
+            QObject::disconnect(&runner.session.status, &StatusLog::progressReported, nullptr, nullptr);
+        }
+        runner.activePage = tsLog;
+        runner.ChangePage(true);
+        EXPECT_EQ(runner.lastRunResult, Installer::RunResult::Completed);
+        QFile file(runner.lastLogFile);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return QString::fromLatin1(file.readAll()).replace(where.root(), "<site>");
+    };
+    int reports = 0;
+    testsupport::TestSite other;
+    const QString shown = runOn(site, true, &reports);
+    const QString unseen = runOn(other, false, nullptr);
+    EXPECT_EQ(reports, 1 + 30 + 1);  // 0 of 30, one per file, 30 of 30
+    EXPECT_TRUE(shown.contains("Lib29.dll"));
+    EXPECT_EQ(shown, unseen);
+}

@@ -61,6 +61,24 @@ protected:
 
 }  // namespace
 
+// Each table of the catalog is counted for the progress shown, under stage 07, and the counting
+// ends with the database.
+TEST_P(CatalogImport, TablesAreCountedForTheProgress)
+{
+    QStringList reports;
+    QObject::connect(&site.session.status, &StatusLog::progressReported,
+                     [&](const QString &stage, qint64 done, qint64 total, ProgressUnit unit) {
+                         if (stage == kStage07)
+                             reports << progressText(done, total, unit);
+                     });
+    int ends = 0;
+    QObject::connect(&site.session.status, &StatusLog::progressEnded, [&] { ++ends; });
+    run(samplePackage());
+    EXPECT_EQ(reports, QStringList({"0 de 3 tabelas", "1 de 3 tabelas", "2 de 3 tabelas", "3 de 3 tabelas"}));
+    EXPECT_GE(ends, 1);
+    EXPECT_FALSE(site.session.status.progressActive());
+}
+
 TEST_P(CatalogImport, NewTablesColumnsLinksAndComponentIntoAnEmptyCatalog)
 {
     run(samplePackage());

@@ -186,6 +186,24 @@ TEST_P(Mensagens, LabelsAboveTheCountAreAddedAndThoseThereAreLeft)
     EXPECT_TRUE(logbookHas(QStringLiteral("- Não houve alteração.")));
 }
 
+// Each message and each label inserted is counted for the progress shown, under its stage, and
+// each counting ends with its catalog.
+TEST_P(Mensagens, MessagesAndLabelsAreCountedForTheProgress)
+{
+    site.putPackageFile(kMensagensFile, mensagens(QStringLiteral("1,1,CAD,Cadastros,CAD001,,Um,\n2,1,CAD,Cadastros,CAD002,,Dois,\n")));
+    site.putPackageFile(kRotulosFile, rotulos(QStringLiteral("1,Primeiro,\n2,Segundo,\n3,Terceiro,\n")));
+    QStringList reports;
+    QObject::connect(&site.session.status, &StatusLog::progressReported,
+                     [&](const QString &stage, qint64 done, qint64 total, ProgressUnit unit) {
+                         reports << stage + QLatin1Char('|') + progressText(done, total, unit);
+                     });
+    QObject::connect(&site.session.status, &StatusLog::progressEnded, [&] { reports << QStringLiteral("fim"); });
+    EXPECT_TRUE(AtualizaCatalogo(site.session));
+    EXPECT_EQ(reports, QStringList({kStage10 + "|0 de 2 mensagens", kStage10 + "|1 de 2 mensagens", kStage10 + "|2 de 2 mensagens",
+                                    "fim", kStage11 + "|0 de 3 rótulos", kStage11 + "|1 de 3 rótulos", kStage11 + "|2 de 3 rótulos",
+                                    kStage11 + "|3 de 3 rótulos", "fim"}));
+}
+
 TEST_P(Mensagens, ADatabaseRefusedByTheVersionCheckGetsNothing)
 {
     site.exec(db, QStringLiteral("INSERT INTO VS_PACK_MSG VALUES (1, '2.0.000', 2, '2024-01-15')"));

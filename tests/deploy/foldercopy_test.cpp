@@ -230,6 +230,57 @@ TEST_F(FolderCopyTest, ListedFilesOnlyMatchFromTheFirstAppTivra)
     EXPECT_TRUE(request.resultList.isEmpty());
 }
 
+// A copy that reports its progress counts first the files it will handle (the same walk: sub-folders,
+// special entries passed over, a folder linked into itself once, only the listed files when
+// asked), then one count per file, and ends its counting; a failure ends it where it stopped.
+TEST_F(FolderCopyTest, ProgressCountsTheFilesTheCopyHandles)
+{
+    QStringList reports;
+    int ends = 0;
+    QObject::connect(&session.status, &StatusLog::progressReported,
+                     [&](const QString &, qint64 done, qint64 total, ProgressUnit unit) {
+                         reports << progressText(done, total, unit);
+                     });
+    QObject::connect(&session.status, &StatusLog::progressEnded, [&] { ++ends; });
+    const auto copyCounted = [&](bool listedOnly, const QStringList &files) {
+        request = FolderCopyRequest();
+        request.source = root(QStringLiteral("Origem/AppTivra"));
+        request.destination = root(QStringLiteral("Destino"));
+        request.listedFilesOnly = listedOnly;
+        request.fileList = files;
+        request.reportProgress = true;
+        reports.clear();
+        ends = 0;
+        return CopyFolder(session, request);
+    };
+    site.writeFile(QStringLiteral("Origem/AppTivra/Producao/Bin/Clients/Cliente.exe"), "client");
+    site.writeFile(QStringLiteral("Origem/AppTivra/Producao/Bin/App.dll"), "app");
+    site.writeFile(QStringLiteral("Origem/AppTivra/LEIAME"), "readme");
+    site.writeFile(QStringLiteral("Origem/AppTivra/.oculto"), "hidden");
+    site.writeFile(QStringLiteral("Origem/AppTivra/RECYCLED/lixo.txt"), "bin");
+    ASSERT_TRUE(QFile::link(src(QStringLiteral("Producao/Bin")), src(QStringLiteral("Producao/Bin/Volta"))));
+    ASSERT_TRUE(copyCounted(false, {})) << request.errorText.toStdString();
+    EXPECT_EQ(request.resultList.size(), 3);
+    EXPECT_EQ(reports, QStringList({"0 de 3 arquivos", "0 de 3 arquivos", "1 de 3 arquivos", "2 de 3 arquivos",
+                                    "3 de 3 arquivos"}));
+    EXPECT_EQ(ends, 1);
+
+    ASSERT_TRUE(copyCounted(true, {QStringLiteral("AppTivra\\Producao\\Bin\\App.dll")}));
+    EXPECT_EQ(reports, QStringList({"0 de 1 arquivo", "0 de 1 arquivo", "1 de 1 arquivo"}));
+
+    setCopyFaultForTesting([](const QString &source, const QString &) { return source.endsWith(QStringLiteral("LEIAME")); });
+    EXPECT_FALSE(copyCounted(false, {}));
+    setCopyFaultForTesting({});
+    EXPECT_FALSE(reports.contains(QStringLiteral("3 de 3 arquivos")));
+    EXPECT_EQ(ends, 1);
+    EXPECT_FALSE(session.status.progressActive());
+
+    // Without the request's flag nothing is counted.
+    reports.clear();
+    ASSERT_TRUE(copy());
+    EXPECT_TRUE(reports.isEmpty());
+}
+
 TEST_F(FolderCopyTest, ReadOnlyFilesFailTheCopy)
 {
     // A read-only package file is copied, but the copy then carries the attribute: a failure.

@@ -160,6 +160,8 @@ TEST_F(QuietRun, ACompleteFileSideUpdate)
     EXPECT_FALSE(logText("ManualBordo_v2.4.107_*.txt").isEmpty());
     EXPECT_TRUE(platform::readText(site.appDirectory() + "/Executaveis/Versoes.ini").contains("Cadastro.exe=2.1.0.5"));
     EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "tmp"));
+    // Standard error is a pipe here: no progress line (nor its carriage returns) goes there.
+    EXPECT_FALSE(err.contains(QLatin1Char('\r'))) << err.toStdString();
 }
 
 TEST_F(QuietRun, AFailingBinaryCopyInterruptsTheRunWithStatus2)

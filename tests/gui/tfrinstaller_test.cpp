@@ -4,6 +4,8 @@
 #include "gui/tformprogresso.h"
 #include "gui/textviewer.h"
 #include "gui/tfrinstaller.h"
+#include "app/updaterun.h"
+#include "core/clock.h"
 #include "platform/system.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
@@ -146,6 +148,50 @@ private Q_SLOTS:
         window->cbExpandirRecolher()->click();
         installer->cbFiltroProcChange(2);
         QCOMPARE(grid->model()->rowCount(), 2);
+    }
+
+    // A long script stage: the subtitle under the title counts its statements and fits the panel;
+    // when the run ends it shows the verdict's subtitle.
+    void subtitleShowsTheProgressOfALongStage()
+    {
+        qint64 now = QDateTime(QDate(2011, 3, 5), QTime(14, 7, 33)).toMSecsSinceEpoch();
+        setClockForTesting([&now] { return QDateTime::fromMSecsSinceEpoch(now); });
+        installer->session.pathLog = site->installerDirectory() + QStringLiteral("Log");
+        installer->session.customerCode = QStringLiteral("123");
+        installer->siteReachable = [](const QString &) { return false; };
+        installer->finalReport = [](InstallerSession &, const QString &, const QString &, int) {};
+        QString shownText, expectedText;
+        bool fits = false;
+        installer->stageList = [&] {
+            return std::vector<UpdateStage>{
+                {QStringLiteral("06. Scripts de Banco"),
+                 [&](InstallerSession &s) {
+                     s.UpdateStatus(QStringLiteral("Executando 20000 instruções no banco \"PRODUCAO\"..."), true,
+                                    QStringLiteral("06. Scripts de Banco"), ImageSuccess, true);
+                     for (int i = 0; i < 20000; ++i) {
+                         now += 5;
+                         s.status.reportProgress(i, 20000, ProgressUnit::Statements);
+                         if (i == 1234) {
+                             // The repaint closest to this statement showed 1 200.
+                             QLabel *label = window->lbComentario();
+                             shownText = label->text();
+                             expectedText = installer->displayedSubtitle();
+                             fits = label->fontMetrics().horizontalAdvance(shownText) <= label->contentsRect().width();
+                             saveShot(*window, QStringLiteral("09-log-progresso"));
+                         }
+                     }
+                     return true;
+                 },
+                 false}};
+        };
+        installer->activePage = tsLog;
+        installer->ChangePage(true);
+        setClockForTesting({});
+        QCOMPARE(shownText, QStringLiteral("06. Scripts de Banco: 1 220 de 20 000 instruções"));
+        QCOMPARE(shownText, expectedText);
+        QVERIFY(fits);
+        QCOMPARE(window->lbComentario()->text(), installer->header.subtitle);
+        QVERIFY(installer->progressSubtitle.isEmpty());
     }
 
     void everyPageRendersForAPerson()

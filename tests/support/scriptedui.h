@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace tivra::testsupport {
@@ -42,7 +43,14 @@ public:
     const QStringList &textContents() const { return m_textContents; }
     const std::vector<bool> &textProtected() const { return m_textProtected; }
     void showBusy(bool on) override;
-    void processEvents() override { ++m_pumps; }
+    void processEvents() override
+    {
+        ++m_pumps;
+        if (onProcessEvents)
+            onProcessEvents();
+    }
+    // Called at every event pump (tests look at the window state while a stage runs).
+    std::function<void()> onProcessEvents;
     // Progress dialogs are silent views; the last one made stays reachable for checks.
     std::unique_ptr<ProgressView> createProgressView() override;
     SilentProgressView *lastProgressView() const { return m_lastProgress; }

@@ -1,10 +1,13 @@
 // The script runner: splitting, dependencies, resume, failures and their export, per vendor on the
 // embedded emulation; bad input; the demo package's scripts run twice.
+#include "core/clock.h"
 #include "db/scriptrunner.h"
 #include "db/versiontables.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
 #include "versionsite.h"
+
+#include <QRegularExpression>
 
 using namespace tivra;
 using testsupport::VersionSite;
@@ -201,6 +204,64 @@ TEST_P(ScriptRunner, PackageWithoutScripts)
     EXPECT_TRUE(AtualizaScripts(site.session));
     EXPECT_EQ(rows(), QStringList{"3|Scripts não incluídos no pacote. Etapa ignorada no banco \"BASE\"."});
     EXPECT_EQ(site.versions(entry, kVsPackBanco), QStringList{"1.0.000=2"});
+}
+
+// Each statement of a database is counted for the progress shown, under the stage's name, from
+// 0 up to all of them, and the counting ends with the database. The log text and the status
+// rows do not change with it: a site whose progress nobody follows logs the same, apart from the
+// moments of its (fake) clock, which only moved for the one that was followed.
+TEST_P(ScriptRunner, CountsStatementsForTheProgressWithoutChangingTheLog)
+{
+    qint64 now = QDateTime(QDate(2011, 3, 5), QTime(14, 7, 33)).toMSecsSinceEpoch();
+    setClockForTesting([&now] { return QDateTime::fromMSecsSinceEpoch(now); });
+    QByteArray text = "CREATE TABLE T1 (ID INTEGER);\r\n";
+    for (int i = 0; i < 1500; ++i)
+        text += "INSERT INTO T1 (ID) VALUES (" + QByteArray::number(i) + ");\r\n";
+
+    VersionSite unfollowed;
+    unfollowed.addDatabase(QStringLiteral("BASE"), vendor());
+    ASSERT_TRUE(CreateTableVersoes(unfollowed.session));
+    unfollowed.writeScript(scriptFileName(vendor()), text);
+    AtualizaScripts(unfollowed.session);
+
+    const int entry = database(QStringLiteral("BASE"));
+    script(text);
+    QStringList reports;
+    qint64 last = -1;
+    bool inOrder = true;
+    int ends = 0;
+    QObject::connect(&site.session.status, &StatusLog::progressReported,
+                     [&](const QString &stage, qint64 done, qint64 total, ProgressUnit unit) {
+                         inOrder = inOrder && done == last + 1 && total == 1501 && unit == ProgressUnit::Statements
+                             && stage == kStageScripts;
+                         last = done;
+                         now += 20;  // each statement takes 20 ms
+                     });
+    QObject::connect(&site.session.status, &StatusLog::progressEnded, [&] { ++ends; });
+    QByteArray terminal;
+    TerminalProgressLine line([] { return true; }, [&terminal](const QByteArray &bytes) { terminal += bytes; });
+    line.attach(site.session.status);
+    AtualizaScripts(site.session);
+    setClockForTesting({});
+
+    EXPECT_EQ(site.count(entry, QStringLiteral("T1")), 1500);
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(last, 1501);
+    EXPECT_EQ(ends, 1);
+    // 30 s of statements: a line about every second, then blanked out.
+    EXPECT_EQ(terminal.count('\r'), 30 + 2);
+    EXPECT_TRUE(terminal.contains("06. Scripts de Banco: 1 000 de 1 501 instruções"));
+    EXPECT_TRUE(terminal.endsWith(QByteArray(" \r")));
+
+    const auto withoutMoments = [](QStringList items) {
+        static const QRegularExpression moment(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} - \\d\\d:\\d\\d:\\d\\d- "));
+        for (QString &item : items)
+            item.remove(moment);
+        return items;
+    };
+    EXPECT_EQ(withoutMoments(site.session.status.logText()), withoutMoments(unfollowed.session.status.logText()));
+    EXPECT_EQ(site.rows(kStageScripts), unfollowed.rows(kStageScripts));
+    EXPECT_EQ(site.session.logbook, unfollowed.session.logbook);
 }
 
 INSTANTIATE_TEST_SUITE_P(Vendors, ScriptRunner, ::testing::Values("DB2", "ORACLE", "MSSQL"));
