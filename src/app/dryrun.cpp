@@ -2,6 +2,7 @@
 
 #include "app/installer.h"
 #include "app/unattended.h"
+#include "catalog/catalogo.h"
 #include "catalog/datapacket.h"
 #include "core/clock.h"
 #include "core/logfiles.h"
@@ -25,7 +26,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cstdio>
+#include <map>
 
 namespace tivra {
 
@@ -343,6 +346,77 @@ QStringList catalogContent(InstallerSession &session)
 
 // --- the text ----------------------------------------------------------------------------------
 
+// What the catalog stages would write into each validated database: the stages run as in the
+// update, reading the databases, while the connections hand every write statement to a recorder
+// instead of executing it. The rows are counted per table and kind; the version tables are left
+// out (their decisions are in the database section). An error row the stages report meanwhile is
+// an error the run would meet too.
+void predictCatalogRows(InstallerSession &session, DryRunReport &report)
+{
+    struct Counts {
+        qint64 inserts = 0;
+        qint64 updates = 0;
+        qint64 deletes = 0;
+    };
+    std::map<QString, std::map<QString, Counts>> written;  // alias -> table -> counts
+    static const QRegularExpression target(
+        QStringLiteral(R"(^\s*(INSERT\s+INTO|UPDATE|DELETE\s+FROM|DELETE)\s+"?([A-Za-z0-9_$#.]+))"),
+        QRegularExpression::CaseInsensitiveOption);
+    DbConnection::setWriteRecorder([&written](const DbConnection &connection, const QString &statement) {
+        const QRegularExpressionMatch match = target.match(statement);
+        if (!match.hasMatch())
+            return;
+        const QString table = match.captured(2).toUpper().section(u'.', -1);
+        if (table.startsWith(QLatin1String("VS_PACK_")) || table == kInstBancoPack)
+            return;
+        Counts &counts = written[connection.name()][table];
+        const QChar kind = match.captured(1).at(0).toUpper();
+        (kind == u'I' ? counts.inserts : kind == u'U' ? counts.updates : counts.deletes) += 1;
+    });
+    const size_t rowsBefore = session.status.rows().size();
+    bool completed = true;
+    QString failure;
+    try {
+        AtualizaCatalogo(session);
+    } catch (const std::exception &e) {
+        completed = false;
+        failure = QString::fromUtf8(e.what());
+    }
+    DbConnection::setWriteRecorder({});
+
+    QStringList errors;
+    const std::vector<StatusRow> &rows = session.status.rows();
+    for (size_t i = rowsBefore; i < rows.size(); ++i) {
+        if (rows[i].image == ImageError)
+            errors << (rows[i].group.isEmpty() ? QString() : rows[i].group + QStringLiteral(": ")) + rows[i].detalhes;
+    }
+    for (DryRunDatabase &db : report.databases) {
+        if (!db.validated)
+            continue;
+        const auto found = written.find(db.alias);
+        if (found == written.end() || found->second.empty()) {
+            db.catalogNotes << QStringLiteral("nenhuma linha a incluir ou alterar");
+            continue;
+        }
+        for (const auto &[table, counts] : found->second) {
+            QStringList parts;
+            if (counts.inserts)
+                parts << QString::number(counts.inserts) + QStringLiteral(" a incluir");
+            if (counts.updates)
+                parts << QString::number(counts.updates) + QStringLiteral(" a alterar");
+            if (counts.deletes)
+                parts << QString::number(counts.deletes) + QStringLiteral(" a excluir");
+            db.catalogNotes << table + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+        }
+    }
+    if (!completed)
+        errors << QStringLiteral("a simulação das etapas de catálogo parou: ") + failure;
+    for (const QString &error : std::as_const(errors))
+        report.catalogErrors << error;
+    if (!errors.isEmpty())
+        report.failureReasons << QStringLiteral("as etapas de catálogo registrariam erro(s) (veja a seção Catálogos)");
+}
+
 QString fileLine(const DryRunFile &file)
 {
     switch (file.action) {
@@ -461,10 +535,25 @@ void composeText(Installer &installer, DryRunReport &report)
     if (!catalog.isEmpty()) {
         lines << QString();
         lines << QStringLiteral("== Catálogos ==");
-        lines << QStringLiteral("Conteúdo do pacote que as etapas 07 a 11 e 08 comparariam em cada banco em que executam (as "
-                                "linhas que seriam inseridas ou alteradas não são calculadas pelo relatório prévio):");
+        lines << QStringLiteral("Conteúdo do pacote que as etapas 07 a 11 e 08 comparam em cada banco em que executam:");
         for (const QString &note : catalog)
             lines << QStringLiteral("  ") + note;
+        bool predicted = false;
+        for (const DryRunDatabase &db : report.databases)
+            predicted = predicted || !db.catalogNotes.isEmpty();
+        if (predicted) {
+            lines << QStringLiteral("Linhas que as etapas gravariam (simulação: os bancos são lidos, nenhuma gravação é executada; "
+                                    "uma linha que dependa de outra incluída antes na mesma etapa pode ser contada de outro modo):");
+            for (const DryRunDatabase &db : report.databases) {
+                if (db.catalogNotes.isEmpty())
+                    continue;
+                lines << QStringLiteral("  Banco \"") + db.alias + QStringLiteral("\":");
+                for (const QString &note : db.catalogNotes)
+                    lines << QStringLiteral("    ") + note;
+            }
+        }
+        for (const QString &error : std::as_const(report.catalogErrors))
+            lines << QStringLiteral("  Erro previsto: ") + error;
     }
     lines << QString();
     lines << QStringLiteral("== Veredito esperado ==");
@@ -570,6 +659,10 @@ DryRunReport buildDryRunReport(Installer &installer)
         planDatabase(session, entry, pieces, db, report);
         report.databases.push_back(db);
     }
+    if (extracted && (package.existCatalogo || package.existMsg || package.existRotulo || package.existRestrFunc)
+        && std::any_of(report.databases.begin(), report.databases.end(),
+                       [](const DryRunDatabase &db) { return db.validated; }))
+        predictCatalogRows(session, report);
     settleVerdict(report, package.versaoPacote);
     composeText(installer, report);
     removeWorkingFolder(session);

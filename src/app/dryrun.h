@@ -53,7 +53,7 @@ struct DryRunDatabase {
     int statementsAlreadyRun = 0;
     QString scriptNote;           // why no statement would run, or the resume state
     bool instBancoPackMissing = false;
-    QStringList catalogNotes;
+    QStringList catalogNotes;     // the catalog rows the stages would write, per table
 };
 
 struct DryRunReport {
@@ -64,6 +64,7 @@ struct DryRunReport {
     QStringList comApplications;   // stopped at stage 03 (and again at stage 12)
     QStringList comNotes;          // per application: registered or created at the end
     std::vector<DryRunDatabase> databases;
+    QStringList catalogErrors;     // error rows the simulated catalog stages reported
     QStringList failureReasons;    // what makes the expected verdict partial
     QStringList interruptReasons;  // what would interrupt the run
     int exitStatus = 0;            // 0, 1, 2 or 3 as the run's exit status table

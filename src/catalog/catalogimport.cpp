@@ -793,6 +793,9 @@ bool ImportarCatalogo(DbConnection &connection, const TablePackets &packets, Kno
 
 bool ExportaCatalogoComErro(InstallerSession &session, int entry)
 {
+    // A read-only run (the pre-flight report) writes nothing into the log folder but its report.
+    if (DbConnection::readOnly())
+        return false;
     const QString folder = QDir(session.pathLog).filePath(QStringLiteral("CatalogoComErro"));
     if (!QDir().mkpath(folder))
         return false;

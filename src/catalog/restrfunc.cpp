@@ -154,8 +154,9 @@ bool AtualizaRestrFunc(InstallerSession &session)
                 importInto(session, connection, entry, *file);
         }
     }
-    // 4.
-    ControlPacks(session, true);
+    // 4. Not in a read-only run (the pre-flight report): it changes nothing, COM+ state included.
+    if (!DbConnection::readOnly())
+        ControlPacks(session, true);
     return true;
 }
 

@@ -157,6 +157,19 @@ bool &readOnlyMode()
 }
 }  // namespace
 
+namespace {
+DbConnection::WriteRecorder &writeRecorder()
+{
+    static DbConnection::WriteRecorder recorder;
+    return recorder;
+}
+}  // namespace
+
+void DbConnection::setWriteRecorder(WriteRecorder recorder)
+{
+    writeRecorder() = std::move(recorder);
+}
+
 void DbConnection::setReadOnly(bool readOnly)
 {
     readOnlyMode() = readOnly;
@@ -207,6 +220,12 @@ void DbConnection::setStatementObserver(StatementObserver observer)
 bool DbConnection::execute(const QString &statement, QString *error)
 {
     if (readOnly() && !isReadOnlyStatement(statement)) {
+        if (writeRecorder() && isOpen()) {
+            ++m_writes;
+            m_lastWriteApplied = true;
+            writeRecorder()(*this, statement);
+            return true;
+        }
         if (error)
             *error = kWritesRefused;
         return false;
@@ -251,6 +270,12 @@ bool DbConnection::executeWithText(const QString &statement, const QString &para
                                    QString *error)
 {
     if (readOnly()) {
+        if (writeRecorder() && isOpen()) {
+            ++m_writes;
+            m_lastWriteApplied = true;
+            writeRecorder()(*this, statement);
+            return true;
+        }
         if (error)
             *error = kWritesRefused;
         return false;

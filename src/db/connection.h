@@ -88,6 +88,11 @@ public:
     // is not a query (its first word other than SELECT or WITH, or a WITH that writes) fails with
     // kWritesRefused without reaching the database.
     static void setReadOnly(bool readOnly);
+    // In read-only mode, a recorder takes the write statements in place of the database: they are
+    // handed to it, not executed, and count as done. The pre-flight report uses it to learn what
+    // the catalog stages would write. An empty function ends it (writes are refused again).
+    using WriteRecorder = std::function<void(const DbConnection &connection, const QString &statement)>;
+    static void setWriteRecorder(WriteRecorder recorder);
     static bool readOnly();
 
 private:

@@ -457,7 +457,11 @@ TEST_P(Embedded, ReadOnlyModeRefusesWritesAndLeavesTheFileUnchanged)
 
     DbConnection::setReadOnly(true);
     struct Restore {
-        ~Restore() { DbConnection::setReadOnly(false); }
+        ~Restore()
+        {
+            DbConnection::setReadOnly(false);
+            DbConnection::setWriteRecorder({});
+        }
     } restore;
     DbConnection readOnly(site.session);
     ASSERT_TRUE(ConnectCurrentEntry(readOnly, row)) << site.logText().toStdString();
@@ -476,6 +480,25 @@ TEST_P(Embedded, ReadOnlyModeRefusesWritesAndLeavesTheFileUnchanged)
     }
     EXPECT_FALSE(readOnly.executeWithText(QStringLiteral("UPDATE VS_PACK_BANCO SET VERSAO_PACK = :V"), QStringLiteral("V"),
                                           QStringLiteral("x"), &error));
+
+    // With a recorder, the writes reach it instead of the database and count as done (the
+    // simulated catalog stages go on); queries still read the database. Without it, refused again.
+    QStringList recorded;
+    DbConnection::setWriteRecorder([&recorded](const DbConnection &connection, const QString &statement) {
+        recorded << connection.name() + QStringLiteral(": ") + statement;
+    });
+    EXPECT_TRUE(readOnly.execute(QStringLiteral("INSERT INTO VS_PACK_BANCO VALUES (2, '1.0.001', 2, CURRENT_DATE)"), &error));
+    EXPECT_TRUE(readOnly.lastWriteApplied());
+    EXPECT_TRUE(readOnly.executeWithText(QStringLiteral("UPDATE VS_PACK_BANCO SET VERSAO_PACK = :V"), QStringLiteral("V"),
+                                         QStringLiteral("x"), &error));
+    const std::optional<ResultTable> rows = readOnly.query(QStringLiteral("SELECT VERSAO_PACK FROM VS_PACK_BANCO"), &error);
+    ASSERT_TRUE(rows.has_value());
+    EXPECT_EQ(rows->count(), 1);
+    EXPECT_EQ(recorded, (QStringList{readOnly.name() + QStringLiteral(": INSERT INTO VS_PACK_BANCO VALUES (2, '1.0.001', 2, CURRENT_DATE)"),
+                                     readOnly.name() + QStringLiteral(": UPDATE VS_PACK_BANCO SET VERSAO_PACK = :V")}));
+    DbConnection::setWriteRecorder({});
+    EXPECT_FALSE(readOnly.execute(QStringLiteral("DELETE FROM VS_PACK_BANCO"), &error));
+    EXPECT_EQ(error, kWritesRefused);
     readOnly.close();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);

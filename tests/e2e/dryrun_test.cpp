@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 
 using namespace tivra;
 
@@ -62,6 +63,25 @@ protected:
         ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
         site.writeVersoesIni(testsupport::windowsText("[Componentes]\nCadastro.exe=1.0.0.0\n\n[Aliases]\n"
                                                       "TIVRA_PROD,L=Produção\nTIVRA_HML=Homologação\n"));
+    }
+
+    // Rows per table of an embedded database file.
+    std::map<QString, qint64> rowCounts(const QString &alias, const QStringList &tables)
+    {
+        std::map<QString, qint64> counts;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("dryrun-count"));
+            db.setDatabaseName(site.installerDirectory() + "Databases/" + alias + ".db");
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            EXPECT_TRUE(db.open());
+            for (const QString &table : tables) {
+                QSqlQuery query(db);
+                EXPECT_TRUE(query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) && query.next()) << table.toStdString();
+                counts[table] = query.value(0).toLongLong();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("dryrun-count"));
+        return counts;
     }
 
     // Runs statements directly on an embedded database file.
@@ -119,7 +139,7 @@ protected:
     {
         QStringList paths;
         const QString prefix = word.leftJustified(12, QLatin1Char(' '));
-        for (const QString &line : report.split(QStringLiteral("\r\n"))) {
+        for (const QString &line : report.split(QRegularExpression(QStringLiteral("\r?\n")))) {
             if (!line.startsWith(prefix))
                 continue;
             const QString rest = line.mid(prefix.size());
@@ -324,16 +344,55 @@ TEST_F(DryRun, TheDemoPackageWithItsCatalogsChangesNoDatabase)
     EXPECT_EQ(checksum(site.appDirectory()), appBefore);
     EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "tmp"));
     const QString report = reportText();
-    // The catalog content is counted, the rows each import would write are not.
     EXPECT_TRUE(report.contains("== Catálogos ==")) << report.toStdString();
     EXPECT_TRUE(report.contains("  2 tabela(s) no índice do catálogo, 1 tabela(s) estruturada(s)")) << report.toStdString();
     EXPECT_TRUE(report.contains("  mensagens: 5 linha(s) em Mensagens.cds")) << report.toStdString();
     EXPECT_EQ(report.count("  VS_PACK_CATALOGO: atual 1.0.000 (completa) -> executar"), 2);
     EXPECT_EQ(report.count("Instruções a executar: 4 (já executadas por uma atualização anterior: 0)"), 2);
+    EXPECT_FALSE(report.contains("Erro previsto")) << report.toStdString();
+    // The catalog rows the stages would write, per database and table, as the report lists them.
+    std::map<QString, std::map<QString, qint64>> predicted;
+    {
+        QString alias;
+        const QRegularExpression database(QStringLiteral("^  Banco \"([A-Z_]+)\":$"));
+        const QRegularExpression rows(QStringLiteral("^    ([A-Z_]+): (\\d+) a incluir$"));
+        bool inCatalogs = false;
+        for (const QString &line : report.split(QRegularExpression(QStringLiteral("\r?\n")))) {
+            inCatalogs = inCatalogs || line == QStringLiteral("== Catálogos ==");
+            if (!inCatalogs)
+                continue;
+            if (const auto m = database.match(line); m.hasMatch())
+                alias = m.captured(1);
+            else if (const auto m = rows.match(line); m.hasMatch())
+                predicted[alias][m.captured(1)] = m.captured(2).toLongLong();
+            else
+                EXPECT_FALSE(line.startsWith(QStringLiteral("    ")) && line.contains(QStringLiteral(" a alterar")))
+                    << line.toStdString();
+        }
+    }
+    ASSERT_EQ(predicted.size(), 2u) << report.toStdString();
+    const QStringList tables{"CATALOGO_TABELAS", "CATALOGO_COLUNAS", "CATALOGO_TABCOL", "COMPONENTES", "CATALOGO_TABCOMP",
+                             "TAB_ESTRUTURADA", "MENSAGENS", "SISTEMAS", "CATALOGO_ROTULOS", "RESTRICOES"};
+    std::map<QString, std::map<QString, qint64>> before;
+    for (const QString alias : {"TIVRA_PROD", "TIVRA_HML"})
+        before[alias] = rowCounts(alias, tables);
 
     ASSERT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString();
     const QStringList logs = QDir(site.installerDirectory() + "Log").entryList({"0042_Log_O1.0.001_*.txt"}, QDir::Files);
     ASSERT_EQ(logs.size(), 1);
     const QString log = platform::readText(site.installerDirectory() + "Log/" + logs[0]);
     EXPECT_EQ(log.count(QRegularExpression("- Executando 4 instruções no banco")), 2);
+    // Every table grew by the rows the report announced, and no other did.
+    for (const QString alias : {"TIVRA_PROD", "TIVRA_HML"}) {
+        const std::map<QString, qint64> after = rowCounts(alias, tables);
+        for (const QString &table : tables) {
+            const auto announced = predicted[alias].find(table);
+            EXPECT_EQ(after.at(table) - before[alias].at(table), announced == predicted[alias].end() ? 0 : announced->second)
+                << alias.toStdString() << " " << table.toStdString();
+        }
+    }
+
+    // Once installed, the report announces no catalog row.
+    ASSERT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog", "/dryrun"}), 0) << err.toStdString();
+    EXPECT_EQ(out.count(QStringLiteral("    nenhuma linha a incluir ou alterar")), 2) << out.toStdString();
 }
