@@ -2,6 +2,9 @@
 
 #include "app/installer.h"
 #include "app/unattended.h"
+#include "db/connection.h"
+#include "db/sqlrunner.h"
+#include "db/validation.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -122,8 +125,11 @@ QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord
         entry.insert(QStringLiteral("validation"), validationName(session.cdsDbs.integer(row, QStringLiteral("IMAGE"))));
         if (session.validationFailures.contains(alias))
             entry.insert(QStringLiteral("validationError"), session.validationFailures.value(alias));
-        // The latest complete script version recorded before the run (as a number), and after it.
+        // The latest complete script version recorded before the run (as a number), and after it:
+        // read again from the database, as the validation read it; left out when that fails.
         entry.insert(QStringLiteral("scriptVersionBefore"), session.cdsDbs.integer(row, QStringLiteral("MAX_PACK_COMPLETE")));
+        if (session.runReport.scriptVersionsAfter.contains(alias))
+            entry.insert(QStringLiteral("scriptVersionAfter"), session.runReport.scriptVersionsAfter.value(alias));
         for (const DatabaseRunReport &report : session.runReport.databases) {
             if (report.alias != alias)
                 continue;
@@ -156,6 +162,18 @@ QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord
     outputs.insert(QStringLiteral("failedStatementExports"), paths(exports));
     summary.insert(QStringLiteral("outputs"), outputs);
     return summary;
+}
+
+void readScriptVersionsAfter(InstallerSession &session)
+{
+    for (int row = 0; row < session.cdsDbs.count(); ++row) {
+        if (session.cdsDbs.integer(row, QStringLiteral("IMAGE")) != ImageSuccess)
+            continue;
+        DbConnection connection(session);
+        if (ConnectCurrentEntry(connection, row))
+            session.runReport.scriptVersionsAfter.insert(session.cdsDbs.text(row, QStringLiteral("ALIAS")),
+                                                         maxPackComplete(connection));
+    }
 }
 
 QString runSummaryPath(const QString &logFile)

@@ -10,6 +10,7 @@
 namespace tivra {
 
 class Installer;
+struct InstallerSession;
 
 inline constexpr int kRunSummarySchemaVersion = 1;
 
@@ -21,6 +22,9 @@ struct StageRecord {
     qint64 milliseconds = 0;
 };
 
+// Reads each validated database's latest complete script version again, for the summary
+// (left out for a database that cannot be reached now).
+void readScriptVersionsAfter(InstallerSession &session);
 // The summary of the installer's last run.
 QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord> &stages);
 // The summary's path for a log file: the same path with ".json" for its extension.

@@ -207,6 +207,7 @@ void Installer::StartUpdate()
     // The machine-readable summary beside the log file (the log folder was just written to); it
     // cannot change the run's verdict, and unattended runs say when it is missing.
     QString summaryError;
+    readScriptVersionsAfter(session);
     if (!writeRunSummary(*this, stageRecords, &summaryError))
         lastSummaryError = summaryError;
     // 10-12.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QMap>
 #include <QStringList>
 
 #include <vector>
@@ -23,6 +24,8 @@ struct RunReport {
     std::vector<DatabaseRunReport> databases;
     QStringList filesReplaced;  // destination paths
     QStringList filesKept;      // destination paths kept because the one in place is newer
+    // Per alias, the latest complete script version read from the database at the end of the run.
+    QMap<QString, qint64> scriptVersionsAfter;
 
     DatabaseRunReport &database(const QString &alias)
     {

@@ -18,6 +18,10 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+#include <set>
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,6 +97,99 @@ protected:
         return rows;
     }
 
+    // Checks a run summary against the shape docs/run-summary.md documents: every field of the
+    // file is documented there with the type it has, and the fields every summary carries are
+    // present. Returns the summary.
+    QJsonObject expectDocumentedSummary(const QString &pattern)
+    {
+        const QStringList summaries = QDir(site.installerDirectory() + "Log").entryList({pattern}, QDir::Files);
+        EXPECT_EQ(summaries.size(), 1) << pattern.toStdString();
+        if (summaries.isEmpty())
+            return {};
+        QFile file(site.installerDirectory() + "Log/" + summaries[0]);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        QJsonParseError parseError;
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+        EXPECT_EQ(parseError.error, QJsonParseError::NoError) << parseError.errorString().toStdString();
+        const QJsonObject summary = document.object();
+
+        // The documented fields: "| `a.b`, `.c` | type | meaning |" (".c" is a sibling of a.b).
+        std::map<QString, QString> documented;
+        QFile doc(QStringLiteral(TIVRA_RUN_SUMMARY_DOC));
+        EXPECT_TRUE(doc.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QRegularExpression row(QStringLiteral("^\\| (`[^|]+`) \\| ([a-z ]+) \\|"));
+        const QRegularExpression name(QStringLiteral("`([^`]+)`"));
+        for (const QString &line : QString::fromUtf8(doc.readAll()).split(QLatin1Char('\n'))) {
+            const QRegularExpressionMatch match = row.match(line);
+            if (!match.hasMatch())
+                continue;
+            QString previous;
+            for (auto it = name.globalMatch(match.captured(1)); it.hasNext();) {
+                QString field = it.next().captured(1);
+                if (field.startsWith(QLatin1Char('.')))
+                    field = previous.left(previous.lastIndexOf(QLatin1Char('.'))) + field;
+                documented[field] = match.captured(2);
+                previous = field;
+            }
+        }
+        EXPECT_GT(documented.size(), 20u);
+
+        const auto typeFits = [](const QString &type, const QJsonValue &value) {
+            if (type == QLatin1String("integer"))
+                return value.isDouble() && value.toDouble() == double(value.toInteger());
+            if (type == QLatin1String("text"))
+                return value.isString();
+            if (type == QLatin1String("boolean"))
+                return value.isBool();
+            if (type == QLatin1String("object"))
+                return value.isObject();
+            if (type == QLatin1String("array"))
+                return value.isArray();
+            if (type.endsWith(QLatin1String("of text"))) {
+                const QJsonArray array = value.toArray();
+                return value.isArray() && std::all_of(array.begin(), array.end(), [](const QJsonValue &v) { return v.isString(); });
+            }
+            return false;
+        };
+        std::set<QString> seen;
+        std::function<void(const QString &, const QJsonObject &)> walk = [&](const QString &prefix, const QJsonObject &object) {
+            for (auto it = object.begin(); it != object.end(); ++it) {
+                const QString path = prefix + it.key();
+                seen.insert(path);
+                const auto found = documented.find(path);
+                if (found != documented.end()) {
+                    EXPECT_TRUE(typeFits(found->second, it.value())) << path.toStdString() << " is not " << found->second.toStdString();
+                    if (it.value().isArray()) {
+                        for (const QJsonValue &item : it.value().toArray()) {
+                            if (item.isObject())
+                                walk(path + QStringLiteral("[]."), item.toObject());
+                        }
+                    }
+                    continue;
+                }
+                // Not documented itself: only an object that holds documented fields may be here.
+                const bool holder = it.value().isObject()
+                                    && std::any_of(documented.begin(), documented.end(), [&](const auto &entry) {
+                                           return entry.first.startsWith(path + QLatin1Char('.'));
+                                       });
+                EXPECT_TRUE(holder) << "undocumented field " << path.toStdString();
+                if (holder)
+                    walk(path + QLatin1Char('.'), it.value().toObject());
+            }
+        };
+        walk(QString(), summary);
+        for (const auto &[field, type] : documented) {
+            const bool conditional = field.startsWith(QLatin1String("databases[].")) || field.startsWith(QLatin1String("stages[]."));
+            if (!conditional) {
+                EXPECT_TRUE(seen.count(field)) << "missing field " << field.toStdString();
+            }
+        }
+        for (const char *field : {"stages[].name", "stages[].outcome", "stages[].durationMs", "stages[].errors"})
+            EXPECT_TRUE(seen.count(QString::fromLatin1(field))) << "missing field " << field;
+        EXPECT_TRUE(QStringList({"completed", "completedWithFailures", "interrupted"}).contains(summary.value("verdict").toString()));
+        return summary;
+    }
+
     testsupport::TestSite site;
     QString out, err;
 };
@@ -162,6 +259,10 @@ TEST_F(QuietRun, ACompleteFileSideUpdate)
     EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "tmp"));
     // Standard error is a pipe here: no progress line (nor its carriage returns) goes there.
     EXPECT_FALSE(err.contains(QLatin1Char('\r'))) << err.toStdString();
+    const QJsonObject summary = expectDocumentedSummary("0042_Log_O2.4.107_*.json");
+    EXPECT_EQ(summary.value("verdict").toString(), QStringLiteral("completed"));
+    EXPECT_EQ(summary.value("exitStatus").toInt(), 0);
+    EXPECT_EQ(summary.value("files").toObject().value("replaced").toArray().size(), 1);
 }
 
 TEST_F(QuietRun, AFailingBinaryCopyInterruptsTheRunWithStatus2)
@@ -183,6 +284,12 @@ TEST_F(QuietRun, AFailingBinaryCopyInterruptsTheRunWithStatus2)
     EXPECT_FALSE(log.contains("Atualizando Versoes INI"));
     EXPECT_TRUE(log.contains("- Análise de dados concluída!\r\n"));
     EXPECT_TRUE(log.contains("- Finalizando instalação...\r\n"));
+    const QJsonObject summary = expectDocumentedSummary("0042_Log_E3.0.001_*.json");
+    EXPECT_EQ(summary.value("verdict").toString(), QStringLiteral("interrupted"));
+    EXPECT_EQ(summary.value("exitStatus").toInt(), 2);
+    // The scripts never ran: each database's version is the one it had.
+    for (const QJsonValue &value : summary.value("databases").toArray())
+        EXPECT_EQ(value.toObject().value("scriptVersionAfter"), value.toObject().value("scriptVersionBefore"));
 }
 
 TEST_F(QuietRun, APackageWithoutBinariesSkipsTheFileStagesAndRemovesAnEmptyBackupFolder)
@@ -319,12 +426,9 @@ TEST_F(QuietRun, ARunWithAFailedStatementExitsWithStatus1AndThePartialVerdict)
     EXPECT_TRUE(out.contains("Processo de Atualização Parcialmente Concluído!")) << out.toStdString();
     EXPECT_FALSE(logText("*_Log_P1.0.002_*.txt").isEmpty());
     // The summary beside the log says which database failed what.
-    const QStringList summaries = QDir(site.installerDirectory() + "Log").entryList({"*_Log_P1.0.002_*.json"}, QDir::Files);
-    ASSERT_EQ(summaries.size(), 1);
     EXPECT_TRUE(out.contains("Resumo: ")) << out.toStdString();
-    QFile file(site.installerDirectory() + "Log/" + summaries[0]);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QJsonObject summary = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject summary = expectDocumentedSummary("*_Log_P1.0.002_*.json");
+    EXPECT_EQ(summary.value("verdict").toString(), QStringLiteral("completedWithFailures"));
     EXPECT_EQ(summary.value("exitStatus").toInt(), 1);
     for (const QJsonValue &value : summary.value("databases").toArray()) {
         const QJsonObject database = value.toObject();
@@ -334,6 +438,9 @@ TEST_F(QuietRun, ARunWithAFailedStatementExitsWithStatus1AndThePartialVerdict)
         EXPECT_EQ(statements.value("failed").toInt(), oracle ? 1 : 0);
         EXPECT_EQ(database.value("scriptsComplete").toBool(), !oracle);
         EXPECT_EQ(database.contains("failedStatementsExport"), oracle);
+        // Only the database whose scripts all ran reached the package's version.
+        EXPECT_EQ(database.value("scriptVersionBefore").toInteger(), 10000);
+        EXPECT_EQ(database.value("scriptVersionAfter").toInteger(), oracle ? 10000 : 10002);
     }
 }
 
