@@ -408,9 +408,12 @@ private:
         const QString folder = m_session.pathLog.isEmpty() ? m_session.installerDirectory + QStringLiteral("Log")
                                                            : m_session.pathLog;
         QDir().mkpath(folder);
-        const QString path = localPath(joinPath(
-            folder, QStringLiteral("LogRestauracao_") + currentDateTime().toString(QStringLiteral("ddMMyyyy_hhmmss"))
-                        + QStringLiteral(".txt")));
+        // A second restore within the same second gets a file of its own.
+        const QString stem = localPath(joinPath(
+            folder, QStringLiteral("LogRestauracao_") + currentDateTime().toString(QStringLiteral("ddMMyyyy_hhmmss"))));
+        QString path = stem + QStringLiteral(".txt");
+        for (int n = 2; QFileInfo::exists(path); ++n)
+            path = stem + QStringLiteral("_%1.txt").arg(n);
         QString error;
         if (platform::writeTextItems(path, m_outcome.lines, &error)) {
             m_outcome.logFile = path;

@@ -3,6 +3,7 @@
 #include "platform/textfile.h"
 #include "support/packagebuilder.h"
 #include "support/pewriter.h"
+#include "installerprocess.h"
 #include "support/testsite.h"
 
 #include <QDir>
@@ -29,45 +30,8 @@
 using namespace tivra;
 
 namespace {
-class QuietRun : public ::testing::Test {
+class QuietRun : public testsupport::InstallerProcessTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TIVRA_INSTALLER_EXE), site.installerDirectory() + "tivra-installer"));
-        QFile::setPermissions(site.installerDirectory() + "tivra-installer",
-                              QFile::permissions(QStringLiteral(TIVRA_INSTALLER_EXE)));
-        site.writeFile("installer/Config.ini", testsupport::windowsText("[AppTivra]\nPath=" + site.appDirectory() + "\n"));
-        site.writeVersoesIni(testsupport::windowsText("[Aliases]\n"));
-    }
-
-    int runInstaller(const QStringList &arguments)
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", site.root() + "/xdg");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(site.installerDirectory());
-        process.start(site.installerDirectory() + "tivra-installer", arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        out = QString::fromUtf8(process.readAllStandardOutput());
-        err = QString::fromUtf8(process.readAllStandardError());
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
-    // The demo's databases: TIVRA_PROD (Oracle) and TIVRA_HML (DB2), embedded, with their
-    // credentials in the registry export.
-    void addDatabases()
-    {
-        QProcess process;
-        process.start("bash", {QStringLiteral(TIVRA_MAKE_DATABASES), QStringLiteral(TIVRA_BUILD_DIR),
-                               site.installerDirectory()});
-        ASSERT_TRUE(process.waitForFinished(120000));
-        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-        site.writeVersoesIni(testsupport::windowsText("[Componentes]\nCadastro.exe=1.0.0.0\n\n[Aliases]\n"
-                                                      "TIVRA_PROD,L=Produção\nTIVRA_HML=Homologação\n"));
-    }
     QString logText(const QString &pattern)
     {
         const QStringList logs = QDir(site.installerDirectory() + "Log").entryList({pattern}, QDir::Files);
@@ -190,8 +154,6 @@ protected:
         return summary;
     }
 
-    testsupport::TestSite site;
-    QString out, err;
 };
 }  // namespace
 

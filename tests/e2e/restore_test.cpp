@@ -162,6 +162,9 @@ TEST_F(QuietRestore, ForeignFoldersAreRefusedAndNothingChanges)
     expectRefusedUnchanged(site.root() + "/Backup/Vazio", "não contém arquivos");
     EXPECT_EQ(run({"/restore:", "/quiet"}), 3);
     EXPECT_TRUE(out.contains("Informe a pasta do backup")) << out.toStdString();
+    // Each refused restore left its own log, also those within one second.
+    const QStringList logs = QDir(site.installerDirectory() + "Log").entryList({"LogRestauracao_*.txt"}, QDir::Files);
+    EXPECT_EQ(logs.size(), 7) << logs.join(u' ').toStdString();
 }
 
 TEST_F(QuietRestore, AnOlderBackupWithoutMarkerIsRecognisedByItsNameAndFiles)
