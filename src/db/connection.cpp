@@ -217,15 +217,21 @@ void DbConnection::setStatementObserver(StatementObserver observer)
     statementObserver() = std::move(observer);
 }
 
+bool DbConnection::recordWrite(const QString &statement)
+{
+    if (!writeRecorder() || !isOpen())
+        return false;
+    ++m_writes;
+    m_lastWriteApplied = true;
+    writeRecorder()(*this, statement);
+    return true;
+}
+
 bool DbConnection::execute(const QString &statement, QString *error)
 {
     if (readOnly() && !isReadOnlyStatement(statement)) {
-        if (writeRecorder() && isOpen()) {
-            ++m_writes;
-            m_lastWriteApplied = true;
-            writeRecorder()(*this, statement);
+        if (recordWrite(statement))
             return true;
-        }
         if (error)
             *error = kWritesRefused;
         return false;
@@ -270,12 +276,8 @@ bool DbConnection::executeWithText(const QString &statement, const QString &para
                                    QString *error)
 {
     if (readOnly()) {
-        if (writeRecorder() && isOpen()) {
-            ++m_writes;
-            m_lastWriteApplied = true;
-            writeRecorder()(*this, statement);
+        if (recordWrite(statement))
             return true;
-        }
         if (error)
             *error = kWritesRefused;
         return false;

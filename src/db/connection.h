@@ -106,6 +106,8 @@ private:
     QString m_failure;
     quint64 m_writes = 0;
     bool m_lastWriteApplied = false;
+    // Hands a write to the recorder of the read-only mode, as done; false without one.
+    bool recordWrite(const QString &statement);
     std::unique_ptr<NewKeys> m_newKeys;
 };
 

@@ -16,12 +16,21 @@ class InstallerProcessTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        installInstaller();
+        site.writeVersoesIni(windowsText("[Aliases]\n"));
+    }
+
+    // The installer in the site's installer folder, its Config.ini naming the application directory.
+    void installInstaller()
+    {
         ASSERT_TRUE(QFile::copy(QStringLiteral(TIVRA_INSTALLER_EXE), site.installerDirectory() + "tivra-installer"));
         QFile::setPermissions(site.installerDirectory() + "tivra-installer",
                               QFile::permissions(QStringLiteral(TIVRA_INSTALLER_EXE)));
         site.writeFile("installer/Config.ini", windowsText("[AppTivra]\nPath=" + site.appDirectory() + "\n"));
-        site.writeVersoesIni(windowsText("[Aliases]\n"));
     }
+
+    // Fixtures adjust the installer's environment here.
+    virtual void adjustEnvironment(QProcessEnvironment &) {}
 
     // Runs the installer in its folder; its output lands in out and err. -1 when it crashed.
     int runInstaller(const QStringList &arguments)
@@ -31,6 +40,7 @@ protected:
         env.insert("XDG_DATA_HOME", site.root() + "/xdg");
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        adjustEnvironment(env);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(site.installerDirectory());
         process.start(site.installerDirectory() + "tivra-installer", arguments);

@@ -5,6 +5,7 @@
 #include "support/deployfixtures.h"
 #include "support/packagebuilder.h"
 #include "support/pewriter.h"
+#include "installerprocess.h"
 #include "support/testsite.h"
 
 #include <QDir>
@@ -24,37 +25,24 @@ bool writePe(const QString &path, const testsupport::PeVersion &version)
     return testsupport::writePeFile(path, version);
 }
 
-class QuietRestore : public ::testing::Test {
+class QuietRestore : public testsupport::InstallerProcessTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TIVRA_INSTALLER_EXE), site.installerDirectory() + "tivra-installer"));
-        QFile::setPermissions(site.installerDirectory() + "tivra-installer",
-                              QFile::permissions(QStringLiteral(TIVRA_INSTALLER_EXE)));
-        site.writeFile("installer/Config.ini", testsupport::windowsText("[AppTivra]\nPath=" + site.appDirectory() + "\n"));
+        installInstaller();
         app = site.appDirectory() + "/";
         ASSERT_TRUE(writePe(app + "Producao/Bin/Clients/Cadastro.exe", testsupport::PeVersion{1, 0, 0, 0}));
         ASSERT_TRUE(writePe(app + "Bibliotecas/Util.dll", testsupport::PeVersion{3, 0, 0, 0}));
     }
 
-    int run(const QStringList &arguments)
+    // The COM+ catalog stand-in in the site, and no system folder from outside.
+    void adjustEnvironment(QProcessEnvironment &env) override
     {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", site.root() + "/xdg");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
         env.remove("TIVRA_SYSTEM_DIR");
         env.remove("TIVRA_COMPLUS_CATALOG");
         env.insert("TIVRA_COMPLUS_STANDIN", "1");
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(site.installerDirectory());
-        process.start(site.installerDirectory() + "tivra-installer", arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        out = QString::fromUtf8(process.readAllStandardOutput());
-        err = QString::fromUtf8(process.readAllStandardError());
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
+    int run(const QStringList &arguments) { return runInstaller(arguments); }
 
     // Every file below a folder with its bytes.
     static QMap<QString, QByteArray> snapshot(const QString &folder)
@@ -89,9 +77,7 @@ protected:
         EXPECT_EQ(snapshot(app), before);
     }
 
-    testsupport::TestSite site;
     QString app;
-    QString out, err;
 };
 }  // namespace
 
