@@ -376,6 +376,12 @@ void PackageReader::extractMember(const Member &member, const QString &target, q
 
     if (keyBytes == 0) {
         // Plain and traditionally encrypted members: libzip decrypts, inflates and checks the CRC.
+        // An encryption it cannot decode is refused here: asked to open such a member, libzip
+        // returns the error but keeps the member's source chain (and an open reference to the
+        // archive) for ever.
+        const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+        if (encrypted && !zip_encryption_method_supported(st.encryption_method, 0))
+            throw PackageError(readError(member.name, describeZipError(ZIP_ER_ENCRNOTSUPP)));
         ZipFile in(zip_fopen_index(m_zip, member.index, 0));
         if (!in)
             throw PackageError(readError(member.name, describeZipError(zip_get_error(m_zip))));
