@@ -18,6 +18,12 @@ ResultTable::ResultTable(QStringList columns, std::vector<QVariantList> rows)
 
 int ResultTable::columnIndex(const QString &name) const
 {
+    // Callers nearly always spell the name as the result does: an exact match is looked for
+    // first, at the cost of a memory comparison per column, before the comparison without case.
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        if (m_columns.at(i) == name)
+            return int(i);
+    }
     for (qsizetype i = 0; i < m_columns.size(); ++i) {
         if (m_columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
             return int(i);

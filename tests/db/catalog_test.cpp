@@ -161,6 +161,10 @@ TEST(CatalogMention, TheTextTestNeverMissesWhatTheTokenTestFinds)
         QStringLiteral("SELECT * FROM SysFiles WHERE x = 'ü'"),
         QStringLiteral("SELECT * FROM Tivra_Emu_Columns"),
         QStringLiteral("SELECT * FROM sys_x, y WHERE d = 'çã'"),
+        QStringLiteral("SELECT * FROM main.user_tables"),
+        QStringLiteral("SELECT * FROM [SYS_X]"),
+        QStringLiteral("SELECT a,ALL_USERS.b FROM(ALL_USERS)"),
+        QStringLiteral("SELECT 1USER_TABLES"),
     };
     for (const QString &text : mentioning) {
         EXPECT_TRUE(mentionsCatalog(tokenize(text))) << text.toStdString();

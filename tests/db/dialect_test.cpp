@@ -1,6 +1,7 @@
 // The embedded emulation's rewriting and DDL rules where they are easy to get wrong: text that
 // must stay as written, vendor functions, constraints validated against existing rows, objects
 // that depend on each other, and the catalog kept in step with DDL.
+#include "db/embedded/sqltokens.h"
 #include "db/sqlrunner.h"
 #include "dbtest.h"
 
@@ -147,4 +148,47 @@ TEST_F(Dialect, CatalogFollowsAddedDroppedAndRenamedObjects)
     run(QStringLiteral("ALTER SEQUENCE SEQ_X RESTART WITH 50"));
     EXPECT_EQ(value(QStringLiteral("VALUES NEXTVAL FOR SEQ_X")).toLongLong(), 50);
     EXPECT_TRUE(fail(QStringLiteral("DROP SEQUENCE SEQ_NAO")).contains(QStringLiteral("SQL0204N")));
+}
+
+// The tokenizer the emulation reads every statement with: words in upper case whatever their
+// case or alphabet, names and punctuation matched exactly, and statements split only at a ";"
+// outside parentheses.
+TEST(SqlTokens, WordsNamesAndStatementBoundaries)
+{
+    using namespace tivra::embedded;
+    const Tokens tokens = tokenize(QStringLiteral("select Nome_Coluna, ação, X1 FROM \"t\" WHERE a <= 'b;c'"));
+    const Tokens sig = significantTokens(tokens);
+    ASSERT_EQ(sig.size(), 12u);
+    EXPECT_TRUE(sig[0].is("SELECT"));
+    EXPECT_FALSE(sig[0].is("SELEC"));
+    EXPECT_FALSE(sig[0].is("SELECTS"));
+    EXPECT_EQ(sig[1].upper, QStringLiteral("NOME_COLUNA"));
+    EXPECT_EQ(sig[1].text, QStringLiteral("Nome_Coluna"));
+    EXPECT_EQ(sig[3].upper, QStringLiteral("AÇÃO"));
+    EXPECT_EQ(sig[5].upper, QStringLiteral("X1"));
+    EXPECT_TRUE(sig[2].isPunct(","));
+    EXPECT_FALSE(sig[2].isPunct(",,"));
+    EXPECT_EQ(sig[7].kind, Token::QuotedName);
+    EXPECT_FALSE(sig[7].is("T"));  // a quoted name is no word
+    EXPECT_TRUE(sig[10].isPunct("<="));
+    EXPECT_FALSE(sig[10].isPunct("<"));
+    EXPECT_EQ(sig[11].kind, Token::String);
+    EXPECT_EQ(joinTokens(tokens), QStringLiteral("select Nome_Coluna, ação, X1 FROM \"t\" WHERE a <= 'b;c'"));
+
+    bool trailing = true;
+    int separators = -1;
+    std::vector<Tokens> pieces = splitStatements(tokenize(QStringLiteral("INSERT INTO T VALUES ('a;b')")), &trailing, &separators);
+    EXPECT_EQ(pieces.size(), 1u);
+    EXPECT_FALSE(trailing);
+    EXPECT_EQ(separators, 0);
+    EXPECT_TRUE(splitStatements(tokenize(QStringLiteral("  -- nada\n ")), &trailing, &separators).empty());
+    pieces = splitStatements(tokenize(QStringLiteral("CREATE TRIGGER X (A; B); SELECT 1 ;")), &trailing, &separators);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_TRUE(trailing);
+    EXPECT_EQ(separators, 2);
+    EXPECT_EQ(joinTokens(pieces[0]), QStringLiteral("CREATE TRIGGER X (A; B)"));
+    pieces = splitStatements(tokenize(QStringLiteral("SELECT 1; ; SELECT 2")), &trailing, &separators);
+    EXPECT_EQ(pieces.size(), 2u);
+    EXPECT_FALSE(trailing);
+    EXPECT_EQ(separators, 2);
 }

@@ -38,27 +38,42 @@ bool mayMentionCatalog(const QString &text)
     static const char *const names[] = {"SYSOBJECTS", "SYSFILES", "USER_", "ALL_", "SYSCAT_", "SYSIBM_", "INFORMATION_SCHEMA_", "SYS_",
                                         "TIVRA_EMU_"};
     const auto upperAscii = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
+    // A letter or a word sign: a position after one is inside a word. After a digit it is not:
+    // "1USER_X" reads as a number and a word.
+    const auto inWord = [](char16_t c) {
+        return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c == u'$' || c == u'#' || c == u'@';
+    };
     const QChar *data = text.constData();
     const qsizetype size = text.size();
+    // The common case, ASCII text, in one pass and without a copy: each position where a word
+    // may start against each name, ignoring case. A name is only ever found as the start of a
+    // word or of a quoted name, so positions inside a word ("ID_CATALOGO", "DT_ALTERACAO") are
+    // passed over.
     bool ascii = true;
-    for (qsizetype i = 0; i < size && ascii; ++i)
-        ascii = data[i].unicode() < 0x80;
-    if (ascii) {
-        // The common case, without a copy: each position against each name, ignoring case.
-        for (qsizetype i = 0; i < size; ++i) {
-            const char16_t first = upperAscii(data[i].unicode());
-            if (first != u'S' && first != u'U' && first != u'A' && first != u'I' && first != u'T')
-                continue;
-            for (const char *name : names) {
-                qsizetype k = 0;
-                while (name[k] && i + k < size && upperAscii(data[i + k].unicode()) == char16_t(name[k]))
-                    ++k;
-                if (!name[k])
-                    return true;
-            }
+    char16_t previous = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = data[i].unicode();
+        if (c >= 0x80) {
+            ascii = false;
+            break;
         }
-        return false;
+        const bool start = !inWord(previous);
+        previous = c;
+        if (!start)
+            continue;
+        const char16_t first = upperAscii(c);
+        if (first != u'S' && first != u'U' && first != u'A' && first != u'I' && first != u'T')
+            continue;
+        for (const char *name : names) {
+            qsizetype k = 0;
+            while (name[k] && i + k < size && upperAscii(data[i + k].unicode()) == char16_t(name[k]))
+                ++k;
+            if (!name[k])
+                return true;
+        }
     }
+    if (ascii)
+        return false;
     const QString upper = text.toUpper();
     if (upper.contains(QLatin1String("SYSOBJECTS")) || upper.contains(QLatin1String("SYSFILES")))
         return true;

@@ -1,18 +1,26 @@
 #include "db/embedded/sqltokens.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tivra::embedded {
 
 namespace {
-bool wordStart(QChar c)
+// ASCII is decided here without a call; other characters by their Unicode category.
+inline bool wordStart(QChar c)
 {
-    return c.isLetter() || c == QLatin1Char('_') || c == QLatin1Char('@') || c == QLatin1Char('#');
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || u == u'_' || u == u'@' || u == u'#';
+    return c.isLetter();
 }
-bool wordPart(QChar c)
+inline bool wordPart(QChar c)
 {
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('#') ||
-           c == QLatin1Char('@');
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'_' || u == u'$' ||
+               u == u'#' || u == u'@';
+    return c.isLetterOrNumber();
 }
 // The text of a one-character blank or punctuation token, shared instead of copied: most tokens
 // of a statement are a comma, a parenthesis or a blank, and a copy of each cost an allocation.
@@ -33,6 +41,30 @@ QString commonText(const QString &sql, qsizetype from, qsizetype to)
     }
     return sql.mid(from, to - from);
 }
+// A word in upper case. Most words of a statement are ASCII and already in upper case: those
+// are shared as they are, and other ASCII words converted here, without the general case
+// conversion and its table lookups.
+QString upperWord(const QString &word)
+{
+    const qsizetype n = word.size();
+    const QChar *data = word.constData();
+    bool lower = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = data[i].unicode();
+        if (c >= 0x80)
+            return word.toUpper();
+        lower = lower || (c >= u'a' && c <= u'z');
+    }
+    if (!lower)
+        return word;
+    QString upper(n, Qt::Uninitialized);
+    QChar *out = upper.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = data[i].unicode();
+        out[i] = QChar(c >= u'a' && c <= u'z' ? char16_t(c - 32) : c);
+    }
+    return upper;
+}
 }  // namespace
 
 Tokens tokenize(const QString &sql)
@@ -45,7 +77,7 @@ Tokens tokenize(const QString &sql)
         Token t;
         t.kind = kind;
         t.text = kind == Token::Space || kind == Token::Punct ? commonText(sql, from, to) : sql.mid(from, to - from);
-        t.upper = kind == Token::Word ? t.text.toUpper() : t.text;
+        t.upper = kind == Token::Word ? upperWord(t.text) : t.text;
         tokens.push_back(std::move(t));
     };
     while (i < n) {
@@ -151,9 +183,18 @@ QString joinTokens(const Tokens &tokens)
 
 QString joinTokens(const Tokens &tokens, size_t from, size_t to)
 {
-    QString result;
-    for (size_t i = from; i < to && i < tokens.size(); ++i)
-        result += tokens[i].text;
+    to = qMin(to, tokens.size());
+    qsizetype length = 0;
+    for (size_t i = from; i < to; ++i)
+        length += tokens[i].text.size();
+    // Copied straight into the finished string: a statement has a hundred tokens or more.
+    QString result(length, Qt::Uninitialized);
+    QChar *out = result.data();
+    for (size_t i = from; i < to; ++i) {
+        const QString &text = tokens[i].text;
+        std::copy_n(text.constData(), text.size(), out);
+        out += text.size();
+    }
     return result;
 }
 
@@ -176,6 +217,17 @@ std::vector<Tokens> splitStatements(const Tokens &tokens, bool *trailingSemicolo
 std::vector<Tokens> splitStatements(Tokens &&tokens, bool *trailingSemicolon, int *separators)
 {
     std::vector<Tokens> pieces;
+    // The usual case, one statement without a ";": the tokens are taken over as they are.
+    const bool single = std::none_of(tokens.begin(), tokens.end(), [](const Token &t) { return t.isPunct(";"); });
+    if (single) {
+        if (trailingSemicolon)
+            *trailingSemicolon = false;
+        if (separators)
+            *separators = 0;
+        if (std::any_of(tokens.begin(), tokens.end(), [](const Token &t) { return t.significant(); }))
+            pieces.push_back(std::move(tokens));
+        return pieces;
+    }
     Tokens current;
     int depth = 0;
     bool trailing = false;

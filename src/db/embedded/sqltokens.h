@@ -9,6 +9,19 @@
 
 namespace tivra::embedded {
 
+// Whether text is exactly the ASCII word given. Inline and without a library call: the
+// emulation asks this of every token several times for every statement it runs.
+inline bool equalsAscii(const QString &text, const char *ascii)
+{
+    const qsizetype n = text.size();
+    const QChar *data = text.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (ascii[i] == 0 || data[i].unicode() != char16_t(static_cast<unsigned char>(ascii[i])))
+            return false;
+    }
+    return ascii[n] == 0;
+}
+
 struct Token {
     enum Kind { Space, Comment, Word, QuotedName, String, Number, Param, Punct };
     Kind kind = Space;
@@ -16,8 +29,8 @@ struct Token {
     QString upper;  // words: upper case; quoted names: the name without quotes; others: text
 
     bool significant() const { return kind != Space && kind != Comment; }
-    bool is(const char *word) const { return kind == Word && upper == QLatin1String(word); }
-    bool isPunct(const char *p) const { return kind == Punct && text == QLatin1String(p); }
+    bool is(const char *word) const { return kind == Word && equalsAscii(upper, word); }
+    bool isPunct(const char *p) const { return kind == Punct && equalsAscii(text, p); }
     bool isName() const { return kind == Word || kind == QuotedName; }
 };
 
