@@ -21,6 +21,15 @@ QByteArray utf8(const QString &text)
     return text.toUtf8();
 }
 
+// Called before every open. SQLite keeps memory statistics behind a global lock taken at every
+// allocation, and a statement makes hundreds of them; nothing here reads those statistics. The
+// setting only takes before SQLite's first use in the process, and is left as it is after that.
+void configureSqlite()
+{
+    static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    Q_UNUSED(configured);
+}
+
 QVariant columnValue(sqlite3_stmt *stmt, int column)
 {
     switch (sqlite3_column_type(stmt, column)) {
@@ -102,6 +111,7 @@ bool Emulation::open(const QString &folder, const ConnectRequest &request, QStri
     if (!QFileInfo(path).isFile())
         return fail({ErrKind::DatabaseNotFound, request.alias, QDir::toNativeSeparators(path), {}});
 
+    configureSqlite();
     const QByteArray file = utf8(path);
     if (sqlite3_open_v2(file.constData(), &m_db, request.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr)
         != SQLITE_OK) {
@@ -149,6 +159,7 @@ bool Emulation::createDatabase(const QString &path, const QStringList &tablespac
 {
     sqlite3 *db = nullptr;
     const QByteArray file = utf8(path);
+    configureSqlite();
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         if (error)
             *error = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
@@ -819,6 +830,10 @@ bool Emulation::runOne(Tokens statement, ResultTable *out, const Binding *bindin
 
 bool Emulation::runGeneral(Tokens statement, ResultTable *out, const Binding *binding, EmuError *error)
 {
+    struct Recycle {
+        Tokens &tokens;
+        ~Recycle() { recycleTokens(std::move(tokens)); }
+    } recycle{statement};
     bool insertValues = false;
     bool valuesHead = false;
     {

@@ -67,9 +67,23 @@ QString upperWord(const QString &word)
 }
 }  // namespace
 
+namespace {
+thread_local Tokens spareTokens;
+}
+
+void recycleTokens(Tokens &&tokens)
+{
+    if (tokens.capacity() > spareTokens.capacity()) {
+        tokens.clear();
+        spareTokens = std::move(tokens);
+    }
+}
+
 Tokens tokenize(const QString &sql)
 {
-    Tokens tokens;
+    Tokens tokens = std::move(spareTokens);
+    spareTokens = Tokens();
+    tokens.clear();
     tokens.reserve(size_t(sql.size() / 4) + 4);
     const qsizetype n = sql.size();
     qsizetype i = 0;
