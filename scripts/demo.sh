@@ -37,7 +37,7 @@ else
   echo "No display: running the installation unattended (/quiet)."
   ./tivra-installer /quiet /noupdate
   status=$?
-  echo "Exit status: $status (0 completed, 1 completed with failures, 2 interrupted, 3 not started, 4 installer folder not writable, 5 another installer running)"
+  echo "Exit status: $status (0 completed, 1 completed with failures, 2 interrupted, 3 not started, 4 installer folder not writable, 5 another installer running, 6 replaced by a newer installer that runs in its place)"
 fi
 set -e
 if ls "$MAKER/uploads/"*-logs.bin > /dev/null 2>&1; then
