@@ -197,15 +197,20 @@ private:
             m_session.status.reportProgress(m_done++, m_total, ProgressUnit::Files);
         // A destination a program holds open cannot be replaced now: it is passed over without a
         // line, and the caller's count of handled files tells.
+        // The planned file's names, the same whatever the plan says of it.
+        const auto plannedFile = [&] {
+            PlannedFile file;
+            file.source = source;
+            file.destination = destination;
+            file.relativePath = comparable(source.mid(m_sourceRoot.size()));
+            return file;
+        };
         std::unique_ptr<OpenedFile> target = OpenedFile::open(destination);
         const FileUseProbe::Presence presence = m_probe->presence(*target);
         if (presence == FileUseProbe::Presence::HeldOpen) {
             m_request.skippedInUse.append(destination);
             if (m_request.planOnly) {
-                PlannedFile file;
-                file.source = source;
-                file.destination = destination;
-                file.relativePath = comparable(source.mid(m_sourceRoot.size()));
+                PlannedFile file = plannedFile();
                 file.heldOpen = true;
                 m_request.plan.push_back(file);
             }
@@ -220,10 +225,7 @@ private:
         const FileCopyDecision decision =
             decideFileCopy(presence != FileUseProbe::Presence::Missing, destinationVersion, sourceVersion);
         if (m_request.planOnly) {
-            PlannedFile file;
-            file.source = source;
-            file.destination = destination;
-            file.relativePath = comparable(source.mid(m_sourceRoot.size()));
+            PlannedFile file = plannedFile();
             file.decision = decision;
             file.sourceVersion = sourceVersion;
             file.destinationVersion = destinationVersion;
