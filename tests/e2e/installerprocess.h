@@ -2,6 +2,7 @@
 // installer folder, run as a process without a display, and the demo's embedded databases.
 #pragma once
 
+#include "support/packagebuilder.h"
 #include "support/testsite.h"
 
 #include <QFile>

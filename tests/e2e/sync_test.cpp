@@ -4,6 +4,7 @@
 #include "platform/textfile.h"
 #include "support/deployfixtures.h"
 #include "support/pewriter.h"
+#include "installerprocess.h"
 #include "support/testsite.h"
 
 #include <QDir>
@@ -15,17 +16,22 @@
 using namespace tivra;
 
 namespace {
-class QuietSync : public ::testing::Test {
+class QuietSync : public testsupport::InstallerProcessTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TIVRA_INSTALLER_EXE), site.installerDirectory() + "tivra-installer"));
-        QFile::setPermissions(site.installerDirectory() + "tivra-installer",
-                              QFile::permissions(QStringLiteral(TIVRA_INSTALLER_EXE)));
+        installInstaller();
         origin = app("Srv1/AppTivra");
         testsupport::writeVersionedFile(origin + "/Producao/Bin/App.dll", 2, 4, 107, 0);
         testsupport::writeVersionedFile(origin + "/Producao/Bin/Aberto.dll", 2, 4, 107, 0);
         site.writeFile("Srv1/AppTivra/Executaveis/Versoes.ini", "[Aliases]\r\n");
+    }
+
+    // The synchronisation has no system folder and no COM+ catalog stand-in to work with.
+    void adjustEnvironment(QProcessEnvironment &env) override
+    {
+        env.remove("TIVRA_SYSTEM_DIR");
+        env.remove("TIVRA_COMPLUS_CATALOG");
     }
 
     QString app(const QString &relative) const
@@ -35,28 +41,16 @@ protected:
         return folder;
     }
 
+    // Runs the installer; its standard output lands in lines, one entry per line.
     int run(const QStringList &arguments)
     {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", site.root() + "/xdg");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("TIVRA_SYSTEM_DIR");
-        env.remove("TIVRA_COMPLUS_CATALOG");
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(site.installerDirectory());
-        process.start(site.installerDirectory() + "tivra-installer", arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        err = QString::fromUtf8(process.readAllStandardError());
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        const int status = runInstaller(arguments);
+        lines = out.split('\n', Qt::SkipEmptyParts);
+        return status;
     }
 
-    testsupport::TestSite site;
     QString origin;
-    QStringList out;
-    QString err;
+    QStringList lines;
 };
 }  // namespace
 
@@ -71,11 +65,11 @@ TEST_F(QuietSync, NewerFilesAndFilesHeldOpenStayAndEveryDestinationIsCopied)
     ASSERT_TRUE(holder.holding());
 
     EXPECT_EQ(run({"/sync:" + origin, "/to:" + second, "/to:" + third, "/quiet"}), 0) << err.toStdString();
-    ASSERT_EQ(out.size(), 3) << out.join('\n').toStdString();
-    EXPECT_TRUE(out[0].startsWith("Diretório \"" + second + "\" - Concluído (Arquivo(s) em uso não atualizado(s): "));
-    EXPECT_TRUE(out[0].contains("Aberto.dll"));
-    EXPECT_EQ(out[1], "Diretório \"" + third + "\" - Concluído");
-    EXPECT_EQ(out[2], "Sincronização de Arquivos Concluída!");
+    ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Diretório \"" + second + "\" - Concluído (Arquivo(s) em uso não atualizado(s): "));
+    EXPECT_TRUE(lines[0].contains("Aberto.dll"));
+    EXPECT_EQ(lines[1], "Diretório \"" + third + "\" - Concluído");
+    EXPECT_EQ(lines[2], "Sincronização de Arquivos Concluída!");
     EXPECT_EQ(testsupport::readAll(second + "/Producao/Bin/App.dll"), newer);
     EXPECT_EQ(testsupport::readAll(held), QByteArray("em uso"));
     EXPECT_EQ(testsupport::readAll(third + "/Producao/Bin/App.dll"), testsupport::readAll(origin + "/Producao/Bin/App.dll"));
@@ -88,10 +82,10 @@ TEST_F(QuietSync, ADestinationInsideTheOriginCopiesNothing)
     const QString inside = app("Srv1/AppTivra/Backup/AppTivra");
     const QString other = app("Srv2/AppTivra");
     EXPECT_EQ(run({"/sync:" + origin, "/to:" + other, "/to:" + inside, "/quiet"}), 1);
-    ASSERT_EQ(out.size(), 3) << out.join('\n').toStdString();
-    EXPECT_TRUE(out[0].contains("Não sincronizado"));
-    EXPECT_TRUE(out[1].startsWith("Diretório \"" + inside + "\" - Reprovado: "));
-    EXPECT_TRUE(out[1].contains("está dentro do diretório de origem"));
+    ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains("Não sincronizado"));
+    EXPECT_TRUE(lines[1].startsWith("Diretório \"" + inside + "\" - Reprovado: "));
+    EXPECT_TRUE(lines[1].contains("está dentro do diretório de origem"));
     EXPECT_FALSE(QFileInfo::exists(other + "/Producao/Bin/App.dll"));
     EXPECT_FALSE(QFileInfo::exists(inside + "/Producao/Bin/App.dll"));
 }
@@ -106,11 +100,11 @@ TEST_F(QuietSync, AFailedDestinationWritesTheErrorLogAndExitsOne)
     QDir().mkpath(locked + "/Producao/Bin/App.dll");
     site.writeFile("Srv3/AppTivra/Producao/Bin/App.dll/x", "x");
     EXPECT_EQ(run({"/sync:" + origin, "/to:" + locked, "/to:" + good, "/quiet"}), 1) << err.toStdString();
-    ASSERT_EQ(out.size(), 4) << out.join('\n').toStdString();
-    EXPECT_TRUE(out[0].startsWith("Diretório \"" + locked + "\" - Erro: "));
-    EXPECT_EQ(out[1], "Diretório \"" + good + "\" - Concluído");
+    ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Diretório \"" + locked + "\" - Erro: "));
+    EXPECT_EQ(lines[1], "Diretório \"" + good + "\" - Concluído");
     const QString log = site.installerDirectory() + "Log/LogSincronizacao.txt";
-    EXPECT_EQ(out[2], "Log de erros: " + log);
+    EXPECT_EQ(lines[2], "Log de erros: " + log);
     const QStringList lines = platform::readTextLines(log);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], "Erro(s) gerado(s) durante a sincronização:");
@@ -129,6 +123,6 @@ TEST_F(QuietSync, AnotherInstallerInTheFolderOrABadCommandLineCopiesNothing)
     first.unlock();
 
     EXPECT_EQ(run({"/sync:" + origin, "/quiet"}), 1);
-    ASSERT_EQ(out.size(), 2);
-    EXPECT_TRUE(out[1].startsWith("Uso: tivra-installer /sync:ORIGEM"));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].startsWith("Uso: tivra-installer /sync:ORIGEM"));
 }
