@@ -11,6 +11,7 @@
 #include "db/versiontables.h"
 #include "package/packagearchive.h"
 #include "platform/trash.h"
+#include "platform/filenames.h"
 
 #include <QDir>
 #include <QFile>
@@ -139,7 +140,8 @@ void ReadCatalogo(InstallerSession &session)
 std::optional<DataPacket> LoadCdsCatalogo(InstallerSession &session, const QString &fileName)
 {
     try {
-        return readDataPacketFile(QDir(catalogFolder(session)).filePath(fileName));
+        // Extraction stored a file named like a Windows device ("Com1.cds") under its changed name.
+        return readDataPacketFile(QDir(catalogFolder(session)).filePath(platform::storedName(fileName)));
     } catch (const DataPacketError &e) {
         logLine(session, e.message(), ImageError);
     } catch (const std::exception &e) {

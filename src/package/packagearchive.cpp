@@ -3,6 +3,7 @@
 #include "core/logfiles.h"
 #include "core/session.h"
 #include "package/winzipaes.h"
+#include "platform/filenames.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -355,7 +356,8 @@ int PackageReader::extract(const QString &mask, const QString &destinationFolder
     qint64 written = 0;
     int files = 0;
     for (const Member &member : selected) {
-        const QString target = root + QLatin1Char('/') + member.path;
+        // A member named like a Windows device ("Com1.cds") is stored under its changed name.
+        const QString target = root + QLatin1Char('/') + platform::storedName(member.path);
         if (member.directory) {
             makeFolder(target);
             continue;
