@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the demo site and the tests need, and those of the
-# CI's hardening checks: clang with its fuzzer runtime (tests/fuzz) and MinGW-w64 (the Windows
-# compile check).
+# CI's hardening checks: clang with its fuzzer runtime (tests/fuzz), MinGW-w64 and Wine (the
+# Windows build and its tests, scripts/windows.sh).
 # Idempotent and non-interactive; run as root (or with sudo available) on Debian 12.
 set -euo pipefail
 
@@ -14,7 +14,8 @@ PACKAGES=(
   p7zip-full zip unzip python3 python3-pefile
   fonts-dejavu-core
   clang-14 libclang-rt-14-dev llvm-14
-  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev wine64 dpkg-dev
+  qt6-translations-l10n
 )
 
 missing=()
