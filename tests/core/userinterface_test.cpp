@@ -1,8 +1,16 @@
 #include "core/userinterface.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cstdio>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 using namespace tivra;
 
@@ -10,27 +18,34 @@ TEST(UnattendedUserInterface, WritesCaptionAndTextAndTakesTheDefaultAnswer)
 {
     UnattendedUserInterface ui;
     // Capture standard error around the call.
-    fflush(stderr);
-    char path[] = "/tmp/tivra-stderr-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    const int saved = dup(2);
-    dup2(fd, 2);
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(QDir::toNativeSeparators(dir.filePath(QStringLiteral("stderr.txt"))));
+    std::fflush(stderr);
+    FILE *capture = std::fopen(path.constData(), "wb");
+    ASSERT_NE(capture, nullptr);
+    const int saved = dup(fileno(stderr));
+    dup2(fileno(capture), fileno(stderr));
     const auto answer = ui.question("Encerrar Atualizador", "Confirma a saída da ferramenta de Atualização?");
     const auto noAnswer = ui.messageBox({"Caption", "Text", UserInterface::Icon::Warning,
                                          UserInterface::Yes | UserInterface::No, UserInterface::No});
-    fflush(stderr);
-    dup2(saved, 2);
+    std::fflush(stderr);
+    dup2(saved, fileno(stderr));
     close(saved);
+    std::fclose(capture);
     EXPECT_EQ(answer, UserInterface::Yes);
     EXPECT_EQ(noAnswer, UserInterface::No);
-    FILE *f = fopen(path, "rb");
+    FILE *f = std::fopen(path.constData(), "rb");
+    ASSERT_NE(f, nullptr);
     char buffer[512] = {};
-    const size_t n = fread(buffer, 1, sizeof buffer - 1, f);
-    fclose(f);
-    close(fd);
-    unlink(path);
-    EXPECT_EQ(std::string(buffer, n),
-              "Encerrar Atualizador: Confirma a saída da ferramenta de Atualização?\nCaption: Text\n");
+    const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+    std::fclose(f);
+#ifdef _WIN32
+    // Standard error is in text mode on Windows: each line ends in CR LF there.
+    const char *end = "\r\n";
+#else
+    const char *end = "\n";
+#endif
+    EXPECT_EQ(std::string(buffer, n), std::string("Encerrar Atualizador: Confirma a saída da ferramenta de Atualização?") + end
+                                          + "Caption: Text" + end);
     EXPECT_TRUE(ui.chooseFolder("t", "").isEmpty());
 }

@@ -16,6 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>  // chmod
+#endif
+
 namespace tivra::deploytest {
 
 class DeployTest : public ::testing::Test {

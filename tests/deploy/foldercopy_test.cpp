@@ -377,6 +377,7 @@ TEST_F(FolderCopyTest, InHouseLibrariesAlsoGoToTheSystemFolder)
 
 TEST_F(FolderCopyTest, UnreadableFolderFailsTheCopy)
 {
+    TIVRA_SKIP_ON_WINDOWS_PERMISSIONS();
     testsupport::openToEveryone(site.root());
     site.writeFile(QStringLiteral("Origem/AppTivra/Fechada/A.dll"), "a");
     testsupport::openToEveryone(root(QStringLiteral("Origem")));

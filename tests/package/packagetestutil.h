@@ -16,12 +16,6 @@
 
 #include <ostream>
 
-// Readable QString values in test failures.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace tivra::packagetest {
 
 inline QByteArray readBytes(const QString &path)

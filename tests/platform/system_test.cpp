@@ -44,11 +44,15 @@ TEST(InstallerDirectory, IsTheExecutableFolderWithATrailingSeparator)
     char *argv[] = {program, nullptr};
     int argc = 1;
     QCoreApplication app(argc, argv);
-    EXPECT_EQ(installerDirectory(), QCoreApplication::applicationDirPath() + u'/');
+    // The native separator: "\\" on Windows.
+    EXPECT_EQ(installerDirectory(), QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/'));
 }
 
 TEST(Desktop, OpenDocumentHandsThePathToTheDesktopOpener)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the desktop opener of Linux (xdg-open); Windows opens documents through the shell";
+#endif
     // A stand-in opener first on PATH records what it was given.
     QTemporaryDir dir;
     const QString record = dir.filePath(QStringLiteral("opened.txt"));

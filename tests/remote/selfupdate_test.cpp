@@ -13,8 +13,10 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 using namespace tivra;
 using makersite::LocalMakerSite;
@@ -251,6 +253,7 @@ TEST_F(SelfUpdateTest, TheWindowsSwapWritesTheBatchInTheInstallersFolderAndEndsT
     EXPECT_TRUE(qEnvironmentVariableIsEmpty(remote::kSelfUpdatedVariable));
 }
 
+#ifndef _WIN32
 TEST(ProcessImageTest, TheStartedProgramGetsTheSameArguments)
 {
     testsupport::TestSite site;
@@ -275,3 +278,13 @@ TEST(ProcessImageTest, TheStartedProgramGetsTheSameArguments)
     EXPECT_FALSE(platform::replaceProcessImage(site.root() + QStringLiteral("/nao-existe"), {}, &error));
     EXPECT_FALSE(error.isEmpty());
 }
+#else
+// Windows cannot replace a running program in its process: the swap batch does it once the
+// installer has ended, and the replacement says so instead of pretending.
+TEST(ProcessImageTest, IsRefusedOnWindowsWithItsReason)
+{
+    QString error;
+    EXPECT_FALSE(platform::replaceProcessImage(QStringLiteral("C:/Windows/System32/cmd.exe"), {}, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+#endif

@@ -39,9 +39,20 @@ private:
 
 // Runs the function in a child process without administrator rights (as "nobody" when the tests
 // run as root; as is otherwise) and returns its result, or -1 when it could not run. The function
-// must not use test assertions: it reports through its result.
+// must not use test assertions: it reports through its result. On Windows it runs in this
+// process, as is: what it checks (locks, share modes) does not depend on the account there.
+// Tests of permission bits skip themselves on Windows (TIVRA_SKIP_ON_WINDOWS_PERMISSIONS).
 int runUnprivileged(const std::function<int()> &function);
 // Lets every user reach the folder (the temporary folders are private to their owner).
 void openToEveryone(const QString &folder);
 
 }  // namespace tivra::testsupport
+
+// Permission bits (chmod) and a second, unprivileged account are POSIX; a Windows test run has
+// neither (its access rules are ACLs, and it runs as an administrator), so such a test says so.
+#ifdef _WIN32
+#define TIVRA_SKIP_ON_WINDOWS_PERMISSIONS() \
+    GTEST_SKIP() << "needs POSIX permission bits and an unprivileged account; Windows has ACLs and the test runs as administrator"
+#else
+#define TIVRA_SKIP_ON_WINDOWS_PERMISSIONS() (void)0
+#endif

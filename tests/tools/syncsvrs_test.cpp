@@ -415,6 +415,7 @@ TEST_F(SyncSvrsTest, ADestinationRemovedHalfWayFailsAloneAndTheOriginStaysWhole)
 
 TEST_F(SyncSvrsTest, AReadOnlyDestinationIsRefusedAndAReadOnlySubFolderFailsItsCopy)
 {
+    TIVRA_SKIP_ON_WINDOWS_PERMISSIONS();
     testsupport::openToEveryone(site.root());
     const QString origin = appDir(QStringLiteral("Origem/AppTivra"));
     write(QStringLiteral("Origem/AppTivra/Producao/a.txt"), "a");

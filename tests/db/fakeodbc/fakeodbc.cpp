@@ -26,9 +26,22 @@
 //
 // A statement without a matching rule succeeds with no result set. Log lines are of the form
 // "<call> key=value ..."; statement texts are written with CR as \r and LF as \n.
+#ifdef _WIN32
+#include <windows.h>  // the Windows SDK's ODBC headers use its types
+#endif
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
+// ODBC 3.8 information types that MinGW-w64's headers lack (values of the ODBC specification).
+#ifndef SQL_ASYNC_DBC_FUNCTIONS
+#define SQL_ASYNC_DBC_FUNCTIONS 10023
+#endif
+#ifndef SQL_DRIVER_AWARE_POOLING_SUPPORTED
+#define SQL_DRIVER_AWARE_POOLING_SUPPORTED 10024
+#endif
+#ifndef SQL_ASYNC_NOTIFICATION
+#define SQL_ASYNC_NOTIFICATION 10025
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -600,7 +613,11 @@ SQLRETURN ushortInfo(SQLUSMALLINT v, SQLPOINTER value, SQLSMALLINT *length)
 
 extern "C" {
 
+#ifdef _WIN32
+#define FAKE_EXPORT __declspec(dllexport)
+#else
 #define FAKE_EXPORT __attribute__((visibility("default")))
+#endif
 
 FAKE_EXPORT SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE *output)
 {
