@@ -595,8 +595,9 @@ void writeReport(Installer &installer, DryRunReport &report)
     if (!items.isEmpty() && items.last().isEmpty())
         items.removeLast();
     QString error;
-    if (platform::writeTextItems(path, items, &error))
-        report.reportFile = path;
+    const QString written = platform::writeNewTextItems(path, items, &error);
+    if (!written.isEmpty())
+        report.reportFile = written;
     else
         report.writeError = error.isEmpty() ? QStringLiteral("não foi possível gravar ") + path : error;
 }

@@ -183,6 +183,35 @@ TEST_F(UpdateRunTest, EachRunLeavesASummaryBesideItsLog)
     EXPECT_EQ(summary.value("stages").toArray().at(1).toObject().value("outcome").toString(), QStringLiteral("notRun"));
 }
 
+TEST_F(UpdateRunTest, TwoRunsInTheSameMinuteKeepTheirOwnLogLogbookAndSummary)
+{
+    run();
+    const QString firstLog = installer.lastLogFile;
+    const QString firstLogbook = installer.lastLogbookFile;
+    const QString firstLogText = logFileText(QFileInfo(firstLog).fileName());
+    QFile summary(runSummaryPath(firstLog));
+    ASSERT_TRUE(summary.open(QIODevice::ReadOnly));
+    const QByteArray firstSummary = summary.readAll();
+    summary.close();
+
+    // A rerun in the same minute that does nothing but fail.
+    installer.stageList = [] { return std::vector<UpdateStage>{failingRow(true)}; };
+    run();
+    ASSERT_EQ(installer.lastRunResult, Installer::RunResult::Interrupted);
+    EXPECT_EQ(installer.lastLogFile, installer.session.pathLog + "/123_Log_E2.4.107_05032011_1407.txt");
+    // Same letter as the first: the rerun that completes gets the suffix.
+    installer.stageList = updateStages;
+    run();
+    EXPECT_EQ(installer.lastLogFile, installer.session.pathLog + "/123_Log_O2.4.107_05032011_1407_2.txt");
+    EXPECT_EQ(installer.lastLogbookFile, installer.session.pathLog + "/ManualBordo_v2.4.107_05032011_1407_3.txt");
+    EXPECT_TRUE(QFileInfo::exists(installer.session.pathLog + "/123_Log_O2.4.107_05032011_1407_2.json"));
+    // The first run's records are as it left them.
+    EXPECT_EQ(logFileText(QFileInfo(firstLog).fileName()), firstLogText);
+    EXPECT_TRUE(QFileInfo::exists(firstLogbook));
+    ASSERT_TRUE(summary.open(QIODevice::ReadOnly));
+    EXPECT_EQ(summary.readAll(), firstSummary);
+}
+
 TEST_F(UpdateRunTest, AnInterruptingFailureStopsTheChainButNotTheConclusion)
 {
     bool laterStageRan = false;
