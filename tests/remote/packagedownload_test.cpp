@@ -185,6 +185,21 @@ TEST_F(DownloadWindowTest, SignInListsTheCustomersVersionsWithTheInstalledColumn
     EXPECT_FALSE(session->status.logText().join(QString()).contains(QStringLiteral("segredo")));
 }
 
+TEST_F(DownloadWindowTest, AnAccentedPasswordSignsInAgainstTheSitesSingleByteDigest)
+{
+    // The site's list holds the MD5 of "Ação2024" as Windows-1252 text, and a user name with an
+    // accent in the same single-byte text.
+    write("users.txt", "JO\xc3O,7bbc8a9793eeb48b209f0c0f5f3621c5,C01<BR>");
+    window->FormShow();
+    window->edUsuarioSAC = QString::fromUtf8("João");
+    window->edSenhaSAC = QString::fromUtf8("Ação2024");
+    window->edDirAppTivra = site.appDirectory();
+    window->btAuthClick();
+    EXPECT_TRUE(ui.boxes().empty()) << ui.boxes().front().box.text.toStdString();
+    EXPECT_EQ(window->codigoClienteSAC, QStringLiteral("C01"));
+    EXPECT_FALSE(window->authPanelVisible);
+}
+
 TEST_F(DownloadWindowTest, UserListErrorsAndListingFaultsAreBoundedAndClear)
 {
     // An error page instead of the list: nobody signs in.
