@@ -676,6 +676,8 @@ DryRunReport refusedDryRunReport(Installer &installer, const QString &pageTitle)
     DryRunReport report;
     report.refused = true;
     report.refusalReasons << QStringLiteral("A página \"") + pageTitle + QStringLiteral("\" não pôde ser concluída.");
+    if (installer.unattended)
+        report.refusalReasons << withoutWindowAdvice(installer);
     const MemTable &checks = installer.cdsChecks;
     if (installer.activePage == tsCheck) {
         for (int row = 0; row < checks.count(); ++row) {

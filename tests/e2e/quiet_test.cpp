@@ -163,6 +163,33 @@ TEST_F(QuietRun, WithoutAPackageTheFirstPageRefusesWithStatus3)
     EXPECT_TRUE(err.contains("Arquivo não encontrado: Nenhum pacote de atualização foi encontrado. Utilize o botão "
                              "\"Atualizar Pacotes\" para baixar um novo."))
         << err.toStdString();
+    // Then what to do without the button.
+    const QString pack = QDir::toNativeSeparators(site.installerDirectory() + "Update.pack");
+    EXPECT_TRUE(out.contains("Sem janela: copie o pacote de atualização para \"" + pack + "\" e execute o instalador novamente."))
+        << out.toStdString();
+}
+
+TEST_F(QuietRun, AnApplicationDirectoryThatDoesNotExistIsNamedWithWhatToDo)
+{
+    const QString missing = site.root() + "/NaoExiste/AppTivra";
+    site.writeFile("installer/Config.ini", testsupport::windowsText("[AppTivra]\nPath=" + missing + "\n"));
+    addDatabases();
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=1.0.002\nExistBin=1\n[BinaryToCopy]\nAppTivra\\Producao\\Bin\\App.dll\n")
+        .add("AppTivra/Producao/Bin/App.dll", "x")
+        .writeUpdatePack(site.installerDirectory());
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 3) << err.toStdString() << out.toStdString();
+    EXPECT_TRUE(out.contains("O diretório AppTivra \"" + QDir::toNativeSeparators(missing) + "\" não existe.")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Sem janela: corrija a chave Path da seção [AppTivra] de \""
+                             + QDir::toNativeSeparators(site.installerDirectory() + "Config.ini") + "\""))
+        << out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(missing));
+
+    // Without the key, the directories page says where to put it.
+    site.writeFile("installer/Config.ini", testsupport::windowsText("[AppTivra]\n"));
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 3) << err.toStdString() << out.toStdString();
+    EXPECT_TRUE(err.contains("Informe o caminho para atualização dos arquivos binários (AppTivra)!")) << err.toStdString();
+    EXPECT_TRUE(out.contains("Sem janela: informe o diretório AppTivra na chave Path da seção [AppTivra]")) << out.toStdString();
 }
 
 TEST_F(QuietRun, WithoutDatabasesTheDatabasesPageRefuses)
