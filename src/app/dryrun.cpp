@@ -617,11 +617,8 @@ DryRunReport buildDryRunReport(Installer &installer)
     const PackageSettings &package = session.package;
     DbConnection::setReadOnly(true);
 
-    // The unattended run counts a database whose connection failed as a failure.
-    if (installer.unattended) {
-        for (const QString &line : installer.unvalidatedDatabases())
-            report.failureReasons << line;
-    }
+    // The run counts a database whose connection failed as a failure.
+    report.failureReasons << installer.unvalidatedDatabases();
 
     planBackup(session, report);
     // The package unpacked as stage 02 does; the working folder goes again at the end.

@@ -209,6 +209,8 @@ private:
     void removeEmptyBackupFolder();
     QString runningStage;  // the stage the chain is in, for an error that escapes it
     std::vector<StageRecord> stageRecords;  // the chain of the last run, for its summary
+    // At the end of a run: a row per database of the list that took no part, with why.
+    void reportDatabasesNotUpdated();
 
 public:
     QString lastSummaryError;  // why the last run's summary could not be written, if it could not
@@ -216,6 +218,10 @@ public:
 public:
     // One line per database entry with credentials whose validation failed (alias and cause).
     QStringList unvalidatedDatabases() const;
+    // Why the database of a row of the list takes no part in an update run, from its validation
+    // state ("a conexão falhou. Mensagem: ...", "ignorado na validação ..."); empty when it was
+    // validated and takes part.
+    QString notUpdatedReason(int row) const;
 
     // How far the running stage is ("06. Scripts de Banco: 1 234 de 20 000 instruções"), shown in
     // the top panel in place of the subtitle while the stage reports its counts; empty otherwise.

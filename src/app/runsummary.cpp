@@ -125,6 +125,11 @@ QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord
         entry.insert(QStringLiteral("validation"), validationName(session.cdsDbs.integer(row, QStringLiteral("IMAGE"))));
         if (session.validationFailures.contains(alias))
             entry.insert(QStringLiteral("validationError"), session.validationFailures.value(alias));
+        // A database of the list that took no part in the run says so, and why.
+        const QString notUpdated = installer.notUpdatedReason(row);
+        entry.insert(QStringLiteral("tookPart"), notUpdated.isEmpty());
+        if (!notUpdated.isEmpty())
+            entry.insert(QStringLiteral("notUpdated"), notUpdated);
         // The latest complete script version recorded before the run (as a number), and after it:
         // read again from the database, as the validation read it; left out when that fails.
         entry.insert(QStringLiteral("scriptVersionBefore"), session.cdsDbs.integer(row, QStringLiteral("MAX_PACK_COMPLETE")));

@@ -130,8 +130,13 @@ int runUnattended(Installer &installer)
         return ExitInterrupted;
     default: break;
     }
-    for (const QString &line : installer.unvalidatedDatabases())
-        printLine(line, stderr);
+    for (int row = 0; row < installer.cdsDbs.count(); ++row) {
+        const QString reason = installer.notUpdatedReason(row);
+        if (!reason.isEmpty())
+            printLine(QStringLiteral("Banco \"") + installer.cdsDbs.text(row, QStringLiteral("ALIAS"))
+                          + QStringLiteral("\" não foi atualizado: ") + reason,
+                      stderr);
+    }
     printLine(installer.lastVerdict.title);
     printLine(installer.lastVerdict.subtitle);
     printLine(QStringLiteral("Log: ") + QDir::toNativeSeparators(installer.lastLogFile));

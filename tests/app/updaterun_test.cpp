@@ -339,15 +339,57 @@ TEST_F(UpdateRunTest, UnattendedRunsCountADatabaseThatDidNotOpen)
     const QString line =
         QStringLiteral("Banco \"TIVRA_PROD\" não foi atualizado: a conexão falhou. Mensagem: ORA-12154: TNS:could not resolve");
     EXPECT_EQ(installer.unvalidatedDatabases(), QStringList{line});
-    // A person sees the red mark and decides: the run itself is unchanged.
-    run();
-    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
-    // Nobody sees it in an unattended run: it is a failure of the run.
+    // Unattended, nobody sees the red mark: it is a failure of the run.
     installer.unattended = true;
     installer.session.status.clearRows();
     run();
     EXPECT_EQ(installer.lastRunResult, Installer::RunResult::CompletedWithFailures);
     EXPECT_TRUE(gridTexts().contains(line));
+}
+
+// In the wizard too, a database of the list that took no part is named at the end of the run with
+// why: a refused login makes the verdict partial; one left without credentials does not.
+TEST_F(UpdateRunTest, DatabasesThatTookNoPartAreNamedAtTheEndAndARefusedLoginMakesThePartialVerdict)
+{
+    installer.cdsDbs.append({{"ALIAS", "TIVRA_HML"}, {"DESCRICAO", "Homologação"}, {"LOGIN", ""}, {"PASSWORD", ""},
+                             {"IMAGE", int(ImageIgnored)}, {"VENDOR", "DB2"}});
+    const QString ignored = QStringLiteral("Banco \"TIVRA_HML\" não foi atualizado: ignorado na validação (sem dados para a conexão).");
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Concluído!"));
+    ASSERT_TRUE(gridTexts().contains(ignored));
+    EXPECT_EQ(installer.session.status.rows().at(gridTexts().indexOf(ignored)).image, ImageIgnored);
+    EXPECT_TRUE(logFileText(QFileInfo(installer.lastLogFile).fileName()).contains(ignored));
+
+    installer.cdsDbs.append({{"ALIAS", "TIVRA_PROD"}, {"DESCRICAO", "Produção"}, {"LOGIN", "u"}, {"PASSWORD", "p"},
+                             {"IMAGE", int(ImageError)}, {"VENDOR", "ORACLE"}});
+    installer.session.validationFailures.insert("TIVRA_PROD", "ORA-01017: invalid username/password; logon denied");
+    const QString refused = QStringLiteral("Banco \"TIVRA_PROD\" não foi atualizado: a conexão falhou. Mensagem: ORA-01017: "
+                                           "invalid username/password; logon denied");
+    installer.session.status.clearRows();
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::CompletedWithFailures);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Parcialmente Concluído!"));
+    EXPECT_FALSE(installer.header.subtitle.contains(QStringLiteral("Todos os procedimentos foram executados com sucesso!")));
+    EXPECT_TRUE(gridTexts().contains(ignored));
+    ASSERT_TRUE(gridTexts().contains(refused));
+    EXPECT_EQ(installer.session.status.rows().at(gridTexts().indexOf(refused)).image, ImageError);
+    // The rows come at the end, after the stages.
+    EXPECT_GT(gridTexts().indexOf(refused), gridTexts().indexOf(QStringLiteral("     Arquivos extraídos com sucesso!")));
+
+    // The summary lists both, with why.
+    QFile file(runSummaryPath(installer.lastLogFile));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray databases = QJsonDocument::fromJson(file.readAll()).object().value("databases").toArray();
+    ASSERT_EQ(databases.size(), 2);
+    EXPECT_EQ(databases.at(0).toObject().value("alias").toString(), QStringLiteral("TIVRA_HML"));
+    EXPECT_FALSE(databases.at(0).toObject().value("tookPart").toBool(true));
+    EXPECT_EQ(databases.at(0).toObject().value("validation").toString(), QStringLiteral("ignored"));
+    EXPECT_EQ(databases.at(0).toObject().value("notUpdated").toString(),
+              QStringLiteral("ignorado na validação (sem dados para a conexão)."));
+    EXPECT_FALSE(databases.at(1).toObject().value("tookPart").toBool(true));
+    EXPECT_EQ(databases.at(1).toObject().value("validation").toString(), QStringLiteral("denied"));
+    EXPECT_TRUE(databases.at(1).toObject().value("notUpdated").toString().startsWith(QStringLiteral("a conexão falhou. Mensagem: ORA-01017")));
 }
 
 TEST_F(UpdateRunTest, DarnuModeGoesOnToTheNextPackageAfterAFlawlessRun)
