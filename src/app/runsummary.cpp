@@ -161,6 +161,20 @@ QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord
     files.insert(QStringLiteral("kept"), paths(session.runReport.filesKept));
     summary.insert(QStringLiteral("files"), files);
 
+    // The final report's delivery to the maker's site, and the structure models not delivered.
+    QJsonObject report;
+    const DeliveryReport &delivery = session.runReport.finalReport;
+    switch (delivery.outcome) {
+    case DeliveryReport::Outcome::Sent: report.insert(QStringLiteral("status"), QStringLiteral("sent")); break;
+    case DeliveryReport::Outcome::Failed:
+        report.insert(QStringLiteral("status"), QStringLiteral("failed"));
+        report.insert(QStringLiteral("error"), delivery.error);
+        break;
+    case DeliveryReport::Outcome::NotSent: report.insert(QStringLiteral("status"), QStringLiteral("notSent")); break;
+    }
+    summary.insert(QStringLiteral("finalReport"), report);
+    summary.insert(QStringLiteral("structureModelFailures"), QJsonArray::fromStringList(session.runReport.structureModelFailures));
+
     QJsonObject outputs;
     outputs.insert(QStringLiteral("logFile"), QDir::toNativeSeparators(installer.lastLogFile));
     outputs.insert(QStringLiteral("logbookFile"), QDir::toNativeSeparators(installer.lastLogbookFile));

@@ -145,6 +145,12 @@ int runUnattended(Installer &installer)
         printLine(QStringLiteral("Resumo: ") + QDir::toNativeSeparators(runSummaryPath(installer.lastLogFile)));
     else
         printLine(QStringLiteral("Não foi possível gravar o resumo da atualização: ") + installer.lastSummaryError, stderr);
+    // What the maker's site did not receive; it does not change the run's exit status.
+    const RunReport &report = installer.session.runReport;
+    for (const QString &failure : report.structureModelFailures)
+        printLine(QStringLiteral("Modelo de estrutura não enviado ao servidor: ") + failure, stderr);
+    if (report.finalReport.outcome == DeliveryReport::Outcome::Failed)
+        printLine(QStringLiteral("Relatório final não enviado ao servidor: ") + report.finalReport.error, stderr);
     switch (installer.lastRunResult) {
     case Installer::RunResult::Completed: return ExitCompleted;
     case Installer::RunResult::CompletedWithFailures: return ExitCompletedWithFailures;

@@ -253,6 +253,9 @@ void Installer::StartUpdate()
         else
             finalReport(session, lastLogFile, QStringLiteral("Processo de atualização interrompido!"),
                                         failures);
+        // The summary records whether the report reached the maker's site.
+        if (lastSummaryError.isEmpty() && !writeRunSummary(*this, stageRecords, &summaryError))
+            lastSummaryError = summaryError;
     }
     // 14.
     if (lastRunResult == RunResult::Completed && session.darnuMode) {
