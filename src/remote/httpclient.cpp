@@ -151,7 +151,7 @@ HttpResult run(CURL *curl, Sink &sink, const HttpOptions &options, const Progres
         result.transferred = true;
         return result;
     }
-    if (sink.overflow)
+    if (sink.overflow || code == CURLE_FILESIZE_EXCEEDED)
         result.error = QStringLiteral("a resposta do servidor excede o tamanho esperado");
     else if (sink.writeFailed && sink.file)
         result.error = QStringLiteral("não foi possível gravar o arquivo: ") + sink.file->errorString();
@@ -247,9 +247,13 @@ HttpResult downloadToFile(const QString &url, const QString &path, const Downloa
     if (!file.open(QIODevice::WriteOnly))
         return unreachable(QStringLiteral("não foi possível criar o arquivo \"") + QDir::toNativeSeparators(path)
                            + QStringLiteral("\": ") + file.errorString());
+    // A download is cut off past the size its caller expects: a broken or hostile server never
+    // fills the disk. An answer that announces more is refused before its first byte.
+    if (options.maxBodyBytes > 0)
+        curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(options.maxBodyBytes));
     Sink sink;
     sink.file = &file;
-    sink.limit = 0;  // downloads are as large as they are
+    sink.limit = options.maxBodyBytes;
     HttpResult result = run(curl.get(), sink, options, &state);
     if (result.transferred && (result.status < 200 || result.status >= 300)) {
         result.transferred = false;

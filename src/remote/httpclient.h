@@ -45,7 +45,9 @@ using DownloadProgress = std::function<bool(qint64 received, qint64 total)>;
 
 // Downloads the address into the file, which is written only when the answer is a complete 2xx
 // one: the bytes go to a temporary file beside it that replaces it at the end. A failed, cut or
-// cancelled download leaves the file as it was. Returns the result (error set on failure).
+// cancelled download leaves the file as it was. The file is bounded by options.maxBodyBytes: an
+// answer that announces more is refused at once, one that sends more is cut off there. Returns
+// the result (error set on failure).
 HttpResult downloadToFile(const QString &url, const QString &path, const DownloadProgress &progress = {},
                           const HttpOptions &options = {});
 

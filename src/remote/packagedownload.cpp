@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <filesystem>
@@ -70,6 +71,17 @@ PackageDownloadWindow::PackageDownloadWindow(InstallerSession &session, QObject 
     downloadOptions.connectTimeoutMs = 15000;
     downloadOptions.totalTimeoutMs = 6 * 3600 * 1000;  // a package over a slow line
     downloadOptions.stallTimeoutS = 60;                 // but not a server that stopped sending
+    freeSpace = [](const QString &folder) -> qint64 {
+        const QStorageInfo storage(folder);
+        return storage.isValid() && storage.isReady() ? storage.bytesAvailable() : -1;
+    };
+}
+
+qint64 PackageDownloadWindow::downloadLimit(qint64 announcedBytes) const
+{
+    if (announcedBytes <= 0)
+        return downloadCeilingBytes;
+    return std::min(announcedBytes + announcedBytes / 100 + kDownloadMarginBytes, downloadCeilingBytes);
 }
 
 PackageDownloadWindow::~PackageDownloadWindow() = default;
@@ -296,6 +308,22 @@ bool PackageDownloadWindow::downloadPackage(int row)
     const QString versao = cdsVersoes.text(row, QStringLiteral("VERSAO"));
     const QString link = cdsVersoes.text(row, QStringLiteral("LINK"));
     const QString temporary = m_session.installerDirectory + QStringLiteral("Update.tmp");
+    // The new package is written beside the current one, which stays until it is complete: the
+    // folder must hold the announced size besides what it holds now.
+    const qint64 announced = cdsVersoes.integer(row, QStringLiteral("SIZE_INT"));
+    const qint64 available = freeSpace ? freeSpace(m_session.installerDirectory) : -1;
+    if (announced > 0 && available >= 0 && available < announced) {
+        const QChar separator = QLocale::system().decimalPoint().at(0);
+        ui.error(QStringLiteral("Erro"), QStringLiteral("Espaço livre insuficiente em \"")
+                                             + QDir::toNativeSeparators(m_session.installerDirectory)
+                                             + QStringLiteral("\" para baixar o pacote ") + versao
+                                             + QStringLiteral(": são necessários ") + sizeText(announced, separator)
+                                             + QStringLiteral(" e há ") + sizeText(available, separator)
+                                             + QStringLiteral(" livres. O pacote atual do instalador foi mantido."));
+        return false;
+    }
+    HttpOptions options = pumped(downloadOptions);
+    options.maxBodyBytes = downloadLimit(announced);
     m_cancelRequested = false;
     downloading = true;
     progressPosition = 0;
@@ -309,7 +337,7 @@ bool PackageDownloadWindow::downloadPackage(int row)
             Q_EMIT changed();
             return !m_cancelRequested;
         },
-        pumped(downloadOptions));
+        options);
     downloading = false;
     Q_EMIT changed();
     if (!result.transferred) {

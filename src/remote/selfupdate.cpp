@@ -45,6 +45,8 @@ SelfUpdateEnvironment currentProgramEnvironment()
     environment.textOptions.maxBodyBytes = 64 * 1024;
     environment.downloadOptions.totalTimeoutMs = 3600 * 1000;
     environment.downloadOptions.stallTimeoutS = 60;
+    // The listing announces no size for the installer: a fixed ceiling, far above any executable.
+    environment.downloadOptions.maxBodyBytes = kInstallerDownloadCeilingBytes;
     return environment;
 }
 

@@ -31,6 +31,8 @@ inline const QString kSwapBatchFile = QStringLiteral("update.bat");
 // Exit status of an unattended run that ended because the installer updated itself through the
 // swap batch: the new installer was started with the same arguments and makes the run itself.
 inline constexpr int kSelfUpdateSwapExitStatus = 6;
+// The most an installer download may bring (the listing announces no size for it).
+inline constexpr qint64 kInstallerDownloadCeilingBytes = 512LL * 1024 * 1024;
 
 // The swap batch, seven lines ended by CR LF, in Windows-1252. Every file is named relative to the
 // folder the batch runs in (the installer's). The running executable's file name is used where it

@@ -303,6 +303,67 @@ TEST_F(DownloadWindowTest, DownloadsReplaceUpdatePackOnlyWhenComplete)
     EXPECT_FALSE(QFile::exists(site.installerDirectory() + QStringLiteral("Update.tmp")));
 }
 
+// A download brings at most the size the listing announces (with a small margin), or a fixed
+// ceiling where it announces none; a folder without room for it is said so before anything starts.
+TEST_F(DownloadWindowTest, DownloadsAreBoundedBySizeAndNeedTheRoomTheyAnnounce)
+{
+    window->versaoPacoteCarregado = QStringLiteral("2.1.0");
+    signIn();
+    const int row = rowOf("2.1.1");  // announced 2 000 000 bytes
+    EXPECT_EQ(window->downloadLimit(2000000), 2000000 + 20000 + remote::PackageDownloadWindow::kDownloadMarginBytes);
+    EXPECT_EQ(window->downloadLimit(0), window->downloadCeilingBytes);
+    const auto download = [&](const QString &link) {
+        window->cdsVersoes.setValue(row, "LINK", link);
+        ui.answerNext(UserInterface::Yes);
+        ui.answerNext(UserInterface::Ok);
+        window->qgVersoesColumn2ButtonClick(row);
+        return ui.boxes().back().box.text;
+    };
+    const QString tooLarge = QStringLiteral("a resposta do servidor excede o tamanho esperado");
+    // Announces 2 GiB: refused before the first byte.
+    QString text = download(server.siteAddress() + QStringLiteral("misbehave/huge"));
+    EXPECT_TRUE(text.contains(tooLarge)) << text.toStdString();
+    // Announces nothing and never ends: cut off at the listing's size.
+    text = download(server.siteAddress() + QStringLiteral("misbehave/endless"));
+    EXPECT_TRUE(text.contains(tooLarge)) << text.toStdString();
+    // Where the listing gives no size, the ceiling bounds it.
+    window->cdsVersoes.setValue(row, "SIZE_INT", 0);
+    window->downloadCeilingBytes = 1024 * 1024;
+    text = download(server.siteAddress() + QStringLiteral("misbehave/endless"));
+    EXPECT_TRUE(text.contains(tooLarge)) << text.toStdString();
+    EXPECT_EQ(readAll(packagePath()), kFormer);
+    EXPECT_EQ(installerFiles(), QStringList{"Update.pack"});
+
+    // Not enough room: nothing is fetched, and the box says how much is needed and free.
+    window->cdsVersoes.setValue(row, "SIZE_INT", 2000000);
+    window->cdsVersoes.setValue(row, "LINK", QString(server.repositoryAddress() + QStringLiteral("2.1.1/Update.pack")));
+    QStringList asked;
+    window->freeSpace = [&asked](const QString &folder) {
+        asked << folder;
+        return qint64(1500000);
+    };
+    ui.answerNext(UserInterface::Yes);
+    ui.answerNext(UserInterface::Ok);
+    window->qgVersoesColumn2ButtonClick(row);
+    const QChar separator = QLocale::system().decimalPoint().at(0);
+    EXPECT_EQ(ui.boxes().back().box.text,
+              QStringLiteral("Espaço livre insuficiente em \"") + QDir::toNativeSeparators(site.installerDirectory())
+                  + QStringLiteral("\" para baixar o pacote 2.1.1: são necessários 2 Mb e há 1") + separator
+                  + QStringLiteral("5 Mb livres. O pacote atual do instalador foi mantido."));
+    EXPECT_EQ(ui.boxes().back().box.caption, QStringLiteral("Erro"));
+    EXPECT_EQ(asked, QStringList{site.installerDirectory()});
+    EXPECT_EQ(readAll(packagePath()), kFormer);
+    EXPECT_FALSE(window->novoPacote);
+
+    // With room, the same download goes through.
+    window->freeSpace = [](const QString &) { return qint64(10) * 1000 * 1000; };
+    ui.answerNext(UserInterface::Yes);
+    ui.answerNext(UserInterface::Ok);
+    window->qgVersoesColumn2ButtonClick(row);
+    EXPECT_EQ(readAll(packagePath()), newPackage);
+    EXPECT_TRUE(window->novoPacote);
+}
+
 TEST_F(DownloadWindowTest, DescriptionAndImportFromDisk)
 {
     signIn();
@@ -342,7 +403,8 @@ TEST_F(DownloadWindowTest, DescriptionAndImportFromDisk)
 TEST_F(DownloadWindowTest, DarnuChainFetchesTheFirstVersionNotInstalled)
 {
     databases = {{"PROD", 1, 210}};
-    write("repo/Versoes.txt", "2.1.0=10=Todos=x=S\r\n2.1.1=10=C01=x=S\r\n2.2.0=10=Todos=x=S\r\n");
+    // 2.1.1 announces its real size: a download is bounded by it.
+    write("repo/Versoes.txt", "2.1.0=10=Todos=x=S\r\n2.1.1=" + QByteArray::number(newPackage.size()) + "=C01=x=S\r\n2.2.0=10=Todos=x=S\r\n");
     // Remembered data from an earlier sign-in.
     window->FormShow();
     window->edUsuarioSAC = QStringLiteral("maria");
