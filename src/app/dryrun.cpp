@@ -1,5 +1,7 @@
 #include "app/dryrun.h"
 
+#include <QScopeGuard>
+
 #include "app/installer.h"
 #include "app/unattended.h"
 #include "catalog/catalogo.h"
@@ -702,7 +704,12 @@ DryRunReport refusedDryRunReport(Installer &installer, const QString &pageTitle)
 
 void Installer::performDryRun()
 {
-    const DryRunReport report = buildDryRunReport(*this);
+    runInProgress = true;
+    DryRunReport report;
+    {
+        const auto reportEnded = qScopeGuard([this] { runInProgress = false; });
+        report = buildDryRunReport(*this);
+    }
     dryRunExit = report.exitStatus;
     dryRunText = report.text;
     dryRunFile = report.reportFile;

@@ -110,8 +110,12 @@ public:
     // Operations of the main window.
     void FormCreate();
     void FormShow();
-    // Asks "Encerrar Atualizador"; true when the window may close.
+    // Asks "Encerrar Atualizador"; true when the window may close. While an update run (or a
+    // pre-flight report) works, closing is refused with a box that says so: the window would
+    // otherwise vanish while the run goes on unseen.
     bool FormClose();
+    // An update run or a pre-flight report is working (set for their whole length).
+    bool runInProgress = false;
     void FormDestroy();
     void ConfigInicial();
     void SetTitulo();

@@ -159,6 +159,8 @@ void Installer::removeEmptyBackupFolder()
 
 void Installer::StartUpdate()
 {
+    runInProgress = true;
+    const auto runEnded = qScopeGuard([this] { runInProgress = false; });
     // 1.
     Q_EMIT changed();
     session.ui.processEvents();
