@@ -418,6 +418,33 @@ TEST_F(UpdateRunTest, DarnuModeStopsTheChainAfterAFailure)
     EXPECT_EQ(installer.activePage, tsLog);
 }
 
+// The package extraction counts its files like the other long stages: the subtitle shows "N de M
+// arquivos" under stage 02, and events are pumped while it unpacks.
+TEST_F(UpdateRunTest, ThePackageExtractionShowsItsFileCountsAndPumpsEvents)
+{
+    testsupport::PackageBuilder builder;
+    builder.config("[Outros]\nVersaoPacote=2.4.107\nExistScript=1\n");
+    for (int i = 0; i < 4; ++i)
+        builder.add(QStringLiteral("AppTivra/Producao/Bin/M%1.dll").arg(i), QByteArray(300 * 1024, char('a' + i)));
+    builder.writeUpdatePack(installer.session.installerDirectory);
+    QStringList shown;
+    int pumpsWhileCounting = 0;
+    ui.onProcessEvents = [&] {
+        if (installer.progressSubtitle.isEmpty())
+            return;
+        ++pumpsWhileCounting;
+        if (shown.isEmpty() || shown.last() != installer.displayedSubtitle())
+            shown << installer.displayedSubtitle();
+    };
+    run();
+    ASSERT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    // The clock stands still here: the first and the last counts are shown.
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("02. Preparação do Pacote: 0 de 5 arquivos"),
+                                  QStringLiteral("02. Preparação do Pacote: 5 de 5 arquivos")}));
+    EXPECT_GE(pumpsWhileCounting, 2);
+    EXPECT_TRUE(installer.progressSubtitle.isEmpty());
+}
+
 // While a stage counts its items the top panel's subtitle shows how far it is, repainted at most
 // every 100 ms (the first and the last count always); when the stage ends, also by an error that
 // escapes it, the subtitle is the page's own again.
@@ -505,7 +532,11 @@ TEST_F(UpdateRunTest, TheLogOfARunIsTheSameWithAndWithoutItsProgress)
         TerminalProgressLine line([] { return true; }, [](const QByteArray &) {});
         if (followProgress) {
             line.attach(runner.session.status);
-            QObject::connect(&runner.session.status, &StatusLog::progressReported, [reports] { ++*reports; });
+            // The binaries stage's counts (the package extraction counts its files too).
+            QObject::connect(&runner.session.status, &StatusLog::progressReported, [reports](const QString &stage) {
+                if (stage.startsWith(QStringLiteral("04.")))
+                    ++*reports;
+            });
         } else {
             QObject::disconnect(&runner.session.status, &StatusLog::progressReported, nullptr, nullptr);
         }
