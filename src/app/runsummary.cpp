@@ -83,6 +83,8 @@ QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord
     summary.insert(QStringLiteral("packageVersion"), session.package.versaoPacote);
     summary.insert(QStringLiteral("customerCode"), session.customerCode);
     summary.insert(QStringLiteral("applicationDirectory"), QDir::toNativeSeparators(session.pathAppTivra));
+    // Whether this build checks the signatures of what it downloads (it has a signing key).
+    summary.insert(QStringLiteral("downloadsVerified"), !session.build.signingPublicKey.isEmpty());
 
     const auto &rows = session.status.rows();
     QJsonArray stageArray;

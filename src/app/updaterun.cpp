@@ -169,6 +169,10 @@ void Installer::StartUpdate()
     bool completed = false;
     session.runReport.clear();
     lastSummaryError.clear();
+    // A build without a signing key runs downloaded packages and installers unchecked: every
+    // run's log says so.
+    if (session.build.signingPublicKey.isEmpty())
+        UpdateStatus(kUnverifiedDownloadsText, true, QString(), ImageSuccess, false);
     // 2. An error that escapes a stage ends the chain there; the run then ends as an interrupted
     // one, so that its log file and logbook are written and the working folder is removed.
     QString escapedError;

@@ -5,6 +5,7 @@
 #include "app/updaterun.h"
 #include "core/clock.h"
 #include "platform/system.h"
+#include "platform/textfile.h"
 #include "support/packagebuilder.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
@@ -210,6 +211,39 @@ TEST_F(UpdateRunTest, TwoRunsInTheSameMinuteKeepTheirOwnLogLogbookAndSummary)
     EXPECT_TRUE(QFileInfo::exists(firstLogbook));
     ASSERT_TRUE(summary.open(QIODevice::ReadOnly));
     EXPECT_EQ(summary.readAll(), firstSummary);
+}
+
+// A build without a signing key says in every run's log and summary that downloads are not
+// verified; with a key, neither says so.
+TEST_F(UpdateRunTest, TheLogAndSummaryRecordWhetherDownloadsAreVerified)
+{
+    // A run of an installer of the given build: whether its log says so, and its summary's value.
+    const auto runWith = [](const QByteArray &key) {
+        BuildSettings settings = BuildSettings::compiled();
+        settings.signingPublicKey = key;
+        testsupport::TestSite runSite;
+        testsupport::ScriptedUserInterface runUi;
+        Installer runner(runUi, settings);
+        runner.installerDirectoryOverride = runSite.installerDirectory();
+        runner.siteReachable = [](const QString &) { return false; };
+        runner.finalReport = [](InstallerSession &, const QString &, const QString &, int) {};
+        testsupport::PackageBuilder().config("[Outros]\nVersaoPacote=2.4.107\n").writeUpdatePack(runSite.installerDirectory());
+        runner.FormCreate();
+        runner.session.pathLog = runSite.root() + "/Log";
+        runner.session.pathBackup = runSite.root() + "/Backup";
+        QDir().mkpath(runner.session.pathLog);
+        runner.activePage = tsLog;
+        runner.ChangePage(true);
+        EXPECT_EQ(runner.lastRunResult, Installer::RunResult::Completed);
+        QFile log(runner.lastLogFile);
+        EXPECT_TRUE(log.open(QIODevice::ReadOnly));
+        const bool said = platform::fromWindows1252(log.readAll()).contains(kUnverifiedDownloadsText);
+        QFile summary(runSummaryPath(runner.lastLogFile));
+        EXPECT_TRUE(summary.open(QIODevice::ReadOnly));
+        return std::make_pair(said, QJsonDocument::fromJson(summary.readAll()).object().value("downloadsVerified"));
+    };
+    EXPECT_EQ(runWith(QByteArray()), std::make_pair(true, QJsonValue(false)));
+    EXPECT_EQ(runWith(QByteArray(32, '\x01')), std::make_pair(false, QJsonValue(true)));
 }
 
 TEST_F(UpdateRunTest, AnInterruptingFailureStopsTheChainButNotTheConclusion)
