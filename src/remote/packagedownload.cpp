@@ -405,7 +405,7 @@ void PackageDownloadWindow::qgVersoesColumn4ButtonClick(int row)
                           text, false, false);
 }
 
-bool PackageDownloadWindow::copyOverPackage(const QString &source)
+bool PackageDownloadWindow::copyOverPackage(const QString &source, QString *refusal)
 {
     // Copied beside the package first, then put in its place in one step: a copy that fails
     // half-way leaves the former package whole.
@@ -413,6 +413,16 @@ bool PackageDownloadWindow::copyOverPackage(const QString &source)
     QFile::remove(temporary);
     if (!QFile::copy(source, temporary)) {
         QFile::remove(temporary);
+        return false;
+    }
+    // A package from disk is run like a downloaded one: a signed build checks it the same way.
+    const SignatureOutcome signature =
+        checkLocalSignature(m_session.build.signingPublicKey, temporary, source + QStringLiteral(".sig"));
+    const QString refused = localSignatureRefusalText(signature, source);
+    if (!refused.isEmpty()) {
+        QFile::remove(temporary);
+        if (refusal)
+            *refusal = refused;
         return false;
     }
     if (!replaceFile(temporary, packageFile(), nullptr)) {
@@ -437,9 +447,11 @@ void PackageDownloadWindow::btCopyPacoteClick()
                                                                 "pacote irá sobrescrever o pacote atual caso exista."))
         != UserInterface::Yes)
         return;
-    if (!copyOverPackage(chosen)) {
-        ui.warning(QStringLiteral("Aviso"), QStringLiteral("Não foi possível importar o pacote selecionado. O pacote "
-                                                           "atual do instalador foi mantido."));
+    QString refusal;
+    if (!copyOverPackage(chosen, &refusal)) {
+        ui.warning(QStringLiteral("Aviso"), !refusal.isEmpty() ? refusal
+                                                               : QStringLiteral("Não foi possível importar o pacote selecionado. "
+                                                                                "O pacote atual do instalador foi mantido."));
         return;
     }
     ui.information(QStringLiteral("Aviso"), QStringLiteral("Pacote importado com sucesso! Os dados serão carregados agora."));
@@ -514,12 +526,17 @@ void PackageDownloadWindow::continueChain()
             version.chop(kCurrentSuffix.size());
         const QString local = QDir::current().filePath(version + QStringLiteral("/Update.pack"));
         if (QFileInfo(local).isFile()) {
-            if (copyOverPackage(local)) {
+            QString refusal;
+            if (copyOverPackage(local, &refusal)) {
                 novoPacote = true;
                 close();
                 return;
             }
-            continue;  // a failed copy goes on with the next version
+            // A local copy whose signature is refused is said so, and the version is fetched
+            // from the repository instead (checked there as every download).
+            if (refusal.isEmpty())
+                continue;  // a failed copy goes on with the next version
+            m_session.ui.warning(QStringLiteral("Aviso"), refusal);
         }
         currentRow = row;
         downloadPackage(row);

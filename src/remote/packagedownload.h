@@ -122,7 +122,10 @@ private:
     bool downloadPackage(int row);
     // The Darnu chain after the listing: the next package not installed.
     void continueChain();
-    bool copyOverPackage(const QString &source);
+    // Puts a package from disk in place of Update.pack; in a build with a signing key only with a
+    // valid signature beside it (source + ".sig"), checked on the copy that goes in place. A refusal
+    // sets refusal to the text that says why.
+    bool copyOverPackage(const QString &source, QString *refusal = nullptr);
     void close();
     HttpOptions pumped(HttpOptions options) const;
 

@@ -76,7 +76,8 @@ enum class SelfUpdateOutcome {
     NotChecked,      // the maker's site cannot be reached
     UpToDate,        // nothing published, an equal version, or a text of 15 characters or more
     LoopStopped,     // the published version was installed moments ago and still differs
-    DownloadFailed,  // failed, cut or refused: the running installer stays
+    DownloadFailed,  // failed, cut or refused (the published version text too, when its signature
+                     // is missing or invalid in a build with a key): the running installer stays
     RestartFailed,   // the new executable is in place but could not be started, or the swap
                      // batch could not be started (then the running installer stays)
     Restarted,       // only seen by tests: the restart hook returned true

@@ -6,6 +6,7 @@
 #include "core/session.h"
 #include "remote/packagedownload.h"
 #include "remote/signature.h"
+#include "signingkey.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
 
@@ -15,8 +16,6 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 
 using namespace tivra;
 using makersite::LocalMakerSite;
@@ -457,30 +456,6 @@ TEST_F(DownloadWindowTest, DarnuChainFetchesTheFirstVersionNotInstalled)
     EXPECT_EQ(closed.count(), 2);
 }
 
-namespace {
-// A fresh Ed25519 key: the PEM private key written to a file, the raw public key returned.
-QByteArray makeKey(const QString &pemPath)
-{
-    EVP_PKEY *key = nullptr;
-    EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr);
-    EVP_PKEY_keygen_init(ctx);
-    EVP_PKEY_keygen(ctx, &key);
-    EVP_PKEY_CTX_free(ctx);
-    QByteArray publicKey(32, '\0');
-    size_t length = 32;
-    EVP_PKEY_get_raw_public_key(key, reinterpret_cast<unsigned char *>(publicKey.data()), &length);
-    BIO *bio = BIO_new(BIO_s_mem());
-    PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
-    char *data = nullptr;
-    const long size = BIO_get_mem_data(bio, &data);
-    QFile file(pemPath);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(data, size);
-    BIO_free(bio);
-    EVP_PKEY_free(key);
-    return publicKey;
-}
-}  // namespace
 
 TEST_F(DownloadWindowTest, SignedBuildsAcceptOnlyValidSignatures)
 {
@@ -520,4 +495,59 @@ TEST_F(DownloadWindowTest, SignedBuildsAcceptOnlyValidSignatures)
     // Without a key nothing is asked for, even a bad signature is not fetched.
     EXPECT_EQ(remote::checkDownloadedSignature({}, packagePath(), server.repositoryAddress() + "x.sig"),
               remote::SignatureOutcome::NotRequired);
+}
+
+// A signed build checks a package taken from disk like a download: an import and a local copy of
+// a chain need the signature beside them (Update.pack.sig).
+TEST_F(DownloadWindowTest, SignedBuildsCheckPackagesTakenFromDiskToo)
+{
+    const QString pem = site.root() + QStringLiteral("/signing.pem");
+    build.signingPublicKey = makeKey(pem);
+    QString error;
+    signIn();
+
+    const QString other = site.writeFile(QStringLiteral("pendrive/Update.pack"), "imported");
+    const auto import = [&] {
+        ui.chooseNext(other);
+        ui.answerNext(UserInterface::Yes);
+        ui.answerNext(UserInterface::Ok);
+        window->btCopyPacoteClick();
+        return ui.boxes().back().box.text;
+    };
+    EXPECT_EQ(import(), QStringLiteral("O pacote \"") + QDir::toNativeSeparators(other)
+                            + QStringLiteral("\" não tem assinatura (o arquivo \"Update.pack.sig\" ao lado dele) e foi recusado. "
+                                             "O pacote atual do instalador foi mantido."));
+    site.writeFile(QStringLiteral("pendrive/Update.pack.sig"), remote::signFileEd25519(pem, pem, &error));
+    EXPECT_TRUE(import().contains(QStringLiteral("tem assinatura inválida")));
+    EXPECT_EQ(readAll(packagePath()), kFormer);
+    EXPECT_FALSE(window->novoPacote);
+    EXPECT_EQ(installerFiles(), QStringList{"Update.pack"});
+    site.writeFile(QStringLiteral("pendrive/Update.pack.sig"), remote::signFileEd25519(pem, other, &error));
+    EXPECT_EQ(import(), QStringLiteral("Pacote importado com sucesso! Os dados serão carregados agora."));
+    EXPECT_EQ(readAll(packagePath()), QByteArray("imported"));
+
+    // A chain's local copy with a wrong signature is refused and the version is downloaded
+    // instead, checked as every download.
+    databases = {{"PROD", 1, 210}};
+    write("repo/Versoes.txt", "2.1.0=10=Todos=x=S\r\n2.1.1=" + QByteArray::number(newPackage.size()) + "=C01=x=S\r\n");
+    write("repo/2.1.1/Update.pack.sig", remote::signFileEd25519(pem, site.root() + QStringLiteral("/site/repo/2.1.1/Update.pack"), &error));
+    window->cbLembrarDados = true;
+    window->SalvaDadosAcesso();
+    window->novoPacote = false;
+    session->darnuMode = true;
+    session->continueChain = true;
+    const QString local = site.writeFile(QStringLiteral("cwd/2.1.1/Update.pack"), "local 2.1.1");
+    site.writeFile(QStringLiteral("cwd/2.1.1/Update.pack.sig"), QByteArray(64, 's'));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(site.root() + QStringLiteral("/cwd"));
+    ui.clearBoxes();
+    ui.answerNext(UserInterface::Ok);
+    window->FormShow();
+    window->Timer1Timer();
+    QDir::setCurrent(previous);
+    ASSERT_FALSE(ui.boxes().empty());
+    EXPECT_TRUE(ui.boxes().front().box.text.startsWith(QStringLiteral("O pacote \"") + QDir::toNativeSeparators(local)))
+        << ui.boxes().front().box.text.toStdString();
+    EXPECT_EQ(readAll(packagePath()), newPackage);
+    EXPECT_TRUE(window->novoPacote);
 }
