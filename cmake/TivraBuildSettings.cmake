@@ -41,6 +41,13 @@ string(LENGTH "${TIVRA_SIGNING_PUBLIC_KEY}" _len_sign)
 if(NOT _len_sign EQUAL 0 AND NOT _len_sign EQUAL 64)
   message(FATAL_ERROR "Build setting TIVRA_SIGNING_PUBLIC_KEY must be empty or 64 hexadecimal digits (an Ed25519 public key); it has ${_len_sign}.")
 endif()
+# A build without a key runs what it downloads (packages, its own new executable) unchecked: the
+# configure says so loudly, and the installer's log and run summary record it too.
+if(_len_sign EQUAL 0)
+  message(WARNING "TIVRA_SIGNING_PUBLIC_KEY is not set: this build does NOT verify the signatures of the "
+                  "packages and installers it downloads and will run them unchecked. Set it to the maker's "
+                  "Ed25519 public key (64 hexadecimal digits) for any build that leaves the developers' machines.")
+endif()
 
 # Emit every value as a list of byte escapes, so no character needs C++ quoting.
 function(tivra_bytes_literal out value)

@@ -7,16 +7,33 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-BUILD_DIR=${BUILD_DIR:-build}
+# The demo has a build folder of its own: its site addresses and signing key are compiled in, and
+# the test build stays as the tests expect it.
+BUILD_DIR=${BUILD_DIR:-build-demo}
 DEMO_PORT=${DEMO_PORT:-18765}
+# The demo goes through the signed path as a production build does: a key of its own (made once,
+# kept in the build folder) is compiled in, and everything its maker's site publishes is signed.
+mkdir -p "$BUILD_DIR"
+DEMO_KEY="$BUILD_DIR/demo-signing-key.pem"
+[ -s "$DEMO_KEY" ] || openssl genpkey -algorithm ed25519 -out "$DEMO_KEY"
+DEMO_PUBLIC_KEY=$(openssl pkey -in "$DEMO_KEY" -pubout -outform DER | tail -c 32 | od -An -tx1 | tr -d ' \n')
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIVRA_GUI=ON \
-  -DTIVRA_MAKER_SITE="http://127.0.0.1:$DEMO_PORT/" -DTIVRA_PACKAGE_REPOSITORY="http://127.0.0.1:$DEMO_PORT/repo/"
+  -DTIVRA_MAKER_SITE="http://127.0.0.1:$DEMO_PORT/" -DTIVRA_PACKAGE_REPOSITORY="http://127.0.0.1:$DEMO_PORT/repo/" \
+  -DTIVRA_SIGNING_PUBLIC_KEY="$DEMO_PUBLIC_KEY"
 cmake --build "$BUILD_DIR" -j"$(nproc)" --target tivra-installer tivra-pack tivra-credential tivra-demo-db tivra-maker-site tivra-pe-file
 SITE=$(bash tools/demo/make-site.sh "$BUILD_DIR" demo)
 echo "Demo site: $SITE"
+# Every file the demo's maker's site publishes gets its detached signature (FILE.sig), and so
+# does the sample package beside the installer (a package taken from disk is checked too).
+MAKER="$SITE/maker-site"
+for published in "$MAKER"/repo/*/Update.pack "$MAKER/repo/VersaoInstaller.txt" "$MAKER/repo/Installer.exe" \
+                 "$SITE/installer/Update.pack"; do
+  if [ -f "$published" ]; then
+    "$BUILD_DIR/tools/pack/tivra-pack" --sign "$DEMO_KEY" "$published" > /dev/null
+  fi
+done
 
 # The local maker's site: log collection endpoints and the package repository.
-MAKER="$SITE/maker-site"
 mkdir -p "$MAKER/repo"
 "$BUILD_DIR/tools/makersite/tivra-maker-site" "$MAKER" "$DEMO_PORT" "$(sed -n 's/^TIVRA_USERLIST_TOKEN:STRING=//p' "$BUILD_DIR/CMakeCache.txt")" > "$MAKER/address.txt" &
 MAKER_PID=$!

@@ -11,7 +11,7 @@ PACKAGES=(
   libzip-dev libxml2-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev sqlite3 libcpp-httplib-dev
   unixodbc unixodbc-dev libsqliteodbc
   googletest libgtest-dev libgmock-dev
-  p7zip-full zip unzip python3 python3-pefile
+  p7zip-full zip unzip python3 python3-pefile openssl
   fonts-dejavu-core
   clang-14 libclang-rt-14-dev llvm-14
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev wine64 dpkg-dev

@@ -1,5 +1,7 @@
 #include "app/dryrun.h"
 
+#include <QScopeGuard>
+
 #include "app/installer.h"
 #include "app/unattended.h"
 #include "catalog/catalogo.h"
@@ -595,8 +597,9 @@ void writeReport(Installer &installer, DryRunReport &report)
     if (!items.isEmpty() && items.last().isEmpty())
         items.removeLast();
     QString error;
-    if (platform::writeTextItems(path, items, &error))
-        report.reportFile = path;
+    const QString written = platform::writeNewTextItems(path, items, &error);
+    if (!written.isEmpty())
+        report.reportFile = written;
     else
         report.writeError = error.isEmpty() ? QStringLiteral("não foi possível gravar ") + path : error;
 }
@@ -616,11 +619,8 @@ DryRunReport buildDryRunReport(Installer &installer)
     const PackageSettings &package = session.package;
     DbConnection::setReadOnly(true);
 
-    // The unattended run counts a database whose connection failed as a failure.
-    if (installer.unattended) {
-        for (const QString &line : installer.unvalidatedDatabases())
-            report.failureReasons << line;
-    }
+    // The run counts a database whose connection failed as a failure.
+    report.failureReasons << installer.unvalidatedDatabases();
 
     planBackup(session, report);
     // The package unpacked as stage 02 does; the working folder goes again at the end.
@@ -675,6 +675,8 @@ DryRunReport refusedDryRunReport(Installer &installer, const QString &pageTitle)
     DryRunReport report;
     report.refused = true;
     report.refusalReasons << QStringLiteral("A página \"") + pageTitle + QStringLiteral("\" não pôde ser concluída.");
+    if (installer.unattended)
+        report.refusalReasons << withoutWindowAdvice(installer);
     const MemTable &checks = installer.cdsChecks;
     if (installer.activePage == tsCheck) {
         for (int row = 0; row < checks.count(); ++row) {
@@ -702,7 +704,12 @@ DryRunReport refusedDryRunReport(Installer &installer, const QString &pageTitle)
 
 void Installer::performDryRun()
 {
-    const DryRunReport report = buildDryRunReport(*this);
+    runInProgress = true;
+    DryRunReport report;
+    {
+        const auto reportEnded = qScopeGuard([this] { runInProgress = false; });
+        report = buildDryRunReport(*this);
+    }
     dryRunExit = report.exitStatus;
     dryRunText = report.text;
     dryRunFile = report.reportFile;

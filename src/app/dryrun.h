@@ -75,7 +75,8 @@ struct DryRunReport {
     QString writeError;
 };
 
-// The file name of a report: customer code + "_DryRun_" + package version + "_ddmmyyyy_hhnn.txt".
+// The file name of a report: customer code + "_DryRun_" + package version + "_ddmmyyyy_hhnn.txt"
+// (a report of the same minute already there is kept: the new one gets a suffix, "_2"...).
 QString dryRunFileName(const QString &customerCode, const QString &packageVersion);
 
 // Builds the report of an installer whose wizard reached the log page with every check passed:

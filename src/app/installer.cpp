@@ -133,6 +133,13 @@ void Installer::FormShow()
 
 bool Installer::FormClose()
 {
+    if (runInProgress) {
+        session.ui.messageBox({QStringLiteral("Atualização em andamento"),
+                               QStringLiteral("Uma atualização está em execução. Aguarde o seu término para fechar o "
+                                              "instalador."),
+                               UserInterface::Icon::Warning, UserInterface::Ok, UserInterface::Ok});
+        return false;
+    }
     const auto answer = session.ui.messageBox({QStringLiteral("Encerrar Atualizador"),
                                                QStringLiteral("Confirma a saída da ferramenta de Atualização?"),
                                                UserInterface::Icon::Question, UserInterface::Yes | UserInterface::No,

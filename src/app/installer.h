@@ -110,8 +110,12 @@ public:
     // Operations of the main window.
     void FormCreate();
     void FormShow();
-    // Asks "Encerrar Atualizador"; true when the window may close.
+    // Asks "Encerrar Atualizador"; true when the window may close. While an update run (or a
+    // pre-flight report) works, closing is refused with a box that says so: the window would
+    // otherwise vanish while the run goes on unseen.
     bool FormClose();
+    // An update run or a pre-flight report is working (set for their whole length).
+    bool runInProgress = false;
     void FormDestroy();
     void ConfigInicial();
     void SetTitulo();
@@ -209,6 +213,8 @@ private:
     void removeEmptyBackupFolder();
     QString runningStage;  // the stage the chain is in, for an error that escapes it
     std::vector<StageRecord> stageRecords;  // the chain of the last run, for its summary
+    // At the end of a run: a row per database of the list that took no part, with why.
+    void reportDatabasesNotUpdated();
 
 public:
     QString lastSummaryError;  // why the last run's summary could not be written, if it could not
@@ -216,6 +222,10 @@ public:
 public:
     // One line per database entry with credentials whose validation failed (alias and cause).
     QStringList unvalidatedDatabases() const;
+    // Why the database of a row of the list takes no part in an update run, from its validation
+    // state ("a conexão falhou. Mensagem: ...", "ignorado na validação ..."); empty when it was
+    // validated and takes part.
+    QString notUpdatedReason(int row) const;
 
     // How far the running stage is ("06. Scripts de Banco: 1 234 de 20 000 instruções"), shown in
     // the top panel in place of the subtitle while the stage reports its counts; empty otherwise.

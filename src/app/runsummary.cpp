@@ -83,6 +83,8 @@ QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord
     summary.insert(QStringLiteral("packageVersion"), session.package.versaoPacote);
     summary.insert(QStringLiteral("customerCode"), session.customerCode);
     summary.insert(QStringLiteral("applicationDirectory"), QDir::toNativeSeparators(session.pathAppTivra));
+    // Whether this build checks the signatures of what it downloads (it has a signing key).
+    summary.insert(QStringLiteral("downloadsVerified"), !session.build.signingPublicKey.isEmpty());
 
     const auto &rows = session.status.rows();
     QJsonArray stageArray;
@@ -125,6 +127,11 @@ QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord
         entry.insert(QStringLiteral("validation"), validationName(session.cdsDbs.integer(row, QStringLiteral("IMAGE"))));
         if (session.validationFailures.contains(alias))
             entry.insert(QStringLiteral("validationError"), session.validationFailures.value(alias));
+        // A database of the list that took no part in the run says so, and why.
+        const QString notUpdated = installer.notUpdatedReason(row);
+        entry.insert(QStringLiteral("tookPart"), notUpdated.isEmpty());
+        if (!notUpdated.isEmpty())
+            entry.insert(QStringLiteral("notUpdated"), notUpdated);
         // The latest complete script version recorded before the run (as a number), and after it:
         // read again from the database, as the validation read it; left out when that fails.
         entry.insert(QStringLiteral("scriptVersionBefore"), session.cdsDbs.integer(row, QStringLiteral("MAX_PACK_COMPLETE")));
@@ -155,6 +162,20 @@ QJsonObject runSummary(const Installer &installer, const std::vector<StageRecord
     files.insert(QStringLiteral("replaced"), paths(session.runReport.filesReplaced));
     files.insert(QStringLiteral("kept"), paths(session.runReport.filesKept));
     summary.insert(QStringLiteral("files"), files);
+
+    // The final report's delivery to the maker's site, and the structure models not delivered.
+    QJsonObject report;
+    const DeliveryReport &delivery = session.runReport.finalReport;
+    switch (delivery.outcome) {
+    case DeliveryReport::Outcome::Sent: report.insert(QStringLiteral("status"), QStringLiteral("sent")); break;
+    case DeliveryReport::Outcome::Failed:
+        report.insert(QStringLiteral("status"), QStringLiteral("failed"));
+        report.insert(QStringLiteral("error"), delivery.error);
+        break;
+    case DeliveryReport::Outcome::NotSent: report.insert(QStringLiteral("status"), QStringLiteral("notSent")); break;
+    }
+    summary.insert(QStringLiteral("finalReport"), report);
+    summary.insert(QStringLiteral("structureModelFailures"), QJsonArray::fromStringList(session.runReport.structureModelFailures));
 
     QJsonObject outputs;
     outputs.insert(QStringLiteral("logFile"), QDir::toNativeSeparators(installer.lastLogFile));

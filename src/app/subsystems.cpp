@@ -105,6 +105,8 @@ void sendStructureModels(InstallerSession &session)
 {
     // Every validated database whose connection opens, in list order; the first error of any kind
     // ends the capture of the others without a word (the run's verdict does not depend on it).
+    // A model captured but not delivered is recorded with its cause (the run summary, and a line
+    // under "/quiet").
     const remote::HttpOptions options = remote::reportOptions(session);
     try {
         for (int row = 0; row < session.cdsDbs.count(); ++row) {
@@ -113,7 +115,9 @@ void sendStructureModels(InstallerSession &session)
             DbConnection connection(session);
             if (!ConnectCurrentEntry(connection, row))
                 continue;
-            remote::AnalisaEstruturaBanco(session, connection, row, options);
+            const QString why = remote::deliveryFailure(remote::AnalisaEstruturaBanco(session, connection, row, options));
+            if (!why.isEmpty())
+                session.runReport.structureModelFailures << session.cdsDbs.text(row, QStringLiteral("ALIAS")) + QStringLiteral(": ") + why;
         }
     } catch (const std::exception &) {
     }

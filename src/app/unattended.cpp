@@ -6,6 +6,7 @@
 #include "core/progress.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace tivra {
@@ -23,6 +24,8 @@ void printLine(const QString &text, FILE *stream = stdout)
 int refuse(Installer &installer, const QString &pageTitle)
 {
     printLine(QStringLiteral("Atualização não iniciada: a página \"") + pageTitle + QStringLiteral("\" não pôde ser concluída."));
+    for (const QString &line : withoutWindowAdvice(installer))
+        printLine(line);
     const MemTable &checks = installer.cdsChecks;
     if (installer.activePage == tsCheck) {
         for (int row = 0; row < checks.count(); ++row) {
@@ -53,6 +56,55 @@ int refuse(Installer &installer, const QString &pageTitle)
 }
 }  // namespace
 
+QStringList withoutWindowAdvice(const Installer &installer)
+{
+    const InstallerSession &session = installer.session;
+    const QString settings = QDir::toNativeSeparators(session.installerDirectory + QStringLiteral("Config.ini"));
+    const QString again = QStringLiteral(" e execute o instalador novamente.");
+    const QString pathKey = QStringLiteral("a chave Path da seção [AppTivra] de \"") + settings + QStringLiteral("\"");
+    QStringList lines;
+    // An application directory named in the settings but absent: every check of it fails, and
+    // the checks alone would not say why.
+    const QString app = session.pathAppTivra.trimmed();
+    const bool appMissing = !app.isEmpty() && !QFileInfo(app).isDir();
+    if (appMissing && installer.activePage >= tsDiretorios) {
+        lines << QStringLiteral("O diretório AppTivra \"") + QDir::toNativeSeparators(app) + QStringLiteral("\" não existe.");
+        lines << QStringLiteral("Sem janela: corrija ") + pathKey + again;
+        return lines;
+    }
+    switch (installer.activePage) {
+    case tsIntro: {
+        const QString pack = QDir::toNativeSeparators(session.installerDirectory + QStringLiteral("Update.pack"));
+        if (!QFileInfo::exists(session.installerDirectory + QStringLiteral("Update.pack")))
+            lines << QStringLiteral("Sem janela: copie o pacote de atualização para \"") + pack + QStringLiteral("\"") + again;
+        else
+            lines << QStringLiteral("Sem janela: substitua \"") + pack + QStringLiteral("\" por um pacote válido") + again;
+        break;
+    }
+    case tsDiretorios:
+        if (app.isEmpty())
+            lines << QStringLiteral("Sem janela: informe o diretório AppTivra n") + pathKey + again;
+        break;
+    case tsScripts:
+        lines << QStringLiteral("Sem janela: corrija o acesso aos bancos de dados listados (servidor, usuário e senha gravados "
+                                "para o alias)")
+                     + again;
+        break;
+    case tsCheck:
+        lines << QStringLiteral("Sem janela: resolva os itens reprovados listados (arquivos em uso: feche os programas que os usam "
+                                "ou use /ignorefileuse)")
+                     + again;
+        break;
+    case tsFinalizar:
+        if (installer.tableSpacesButtonVisible && !session.tableSpacesConfirmed)
+            lines << QStringLiteral("Sem janela: os tablespaces do pacote não podem ser relacionados; execute a atualização deste "
+                                    "pacote com a janela do instalador.");
+        break;
+    default: break;
+    }
+    return lines;
+}
+
 int runUnattended(Installer &installer)
 {
     installer.unattended = true;
@@ -78,8 +130,13 @@ int runUnattended(Installer &installer)
         return ExitInterrupted;
     default: break;
     }
-    for (const QString &line : installer.unvalidatedDatabases())
-        printLine(line, stderr);
+    for (int row = 0; row < installer.cdsDbs.count(); ++row) {
+        const QString reason = installer.notUpdatedReason(row);
+        if (!reason.isEmpty())
+            printLine(QStringLiteral("Banco \"") + installer.cdsDbs.text(row, QStringLiteral("ALIAS"))
+                          + QStringLiteral("\" não foi atualizado: ") + reason,
+                      stderr);
+    }
     printLine(installer.lastVerdict.title);
     printLine(installer.lastVerdict.subtitle);
     printLine(QStringLiteral("Log: ") + QDir::toNativeSeparators(installer.lastLogFile));
@@ -88,6 +145,12 @@ int runUnattended(Installer &installer)
         printLine(QStringLiteral("Resumo: ") + QDir::toNativeSeparators(runSummaryPath(installer.lastLogFile)));
     else
         printLine(QStringLiteral("Não foi possível gravar o resumo da atualização: ") + installer.lastSummaryError, stderr);
+    // What the maker's site did not receive; it does not change the run's exit status.
+    const RunReport &report = installer.session.runReport;
+    for (const QString &failure : report.structureModelFailures)
+        printLine(QStringLiteral("Modelo de estrutura não enviado ao servidor: ") + failure, stderr);
+    if (report.finalReport.outcome == DeliveryReport::Outcome::Failed)
+        printLine(QStringLiteral("Relatório final não enviado ao servidor: ") + report.finalReport.error, stderr);
     switch (installer.lastRunResult) {
     case Installer::RunResult::Completed: return ExitCompleted;
     case Installer::RunResult::CompletedWithFailures: return ExitCompletedWithFailures;

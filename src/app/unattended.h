@@ -3,6 +3,8 @@
 // box goes to standard error and is answered with its default button.
 #pragma once
 
+#include <QStringList>
+
 namespace tivra {
 
 class Installer;
@@ -16,6 +18,11 @@ enum UnattendedExit {
     ExitInstallerFolderNotWritable = 4,  // the installer's own folder cannot be written
     ExitAnotherInstallerRunning = 5,     // another installer runs from the same folder: try again later
 };
+
+// What an administrator without a window does about the page the walk stopped on (the wizard's
+// texts speak of buttons and fields): the lines that follow the page's refusal, each beginning
+// "Sem janela: ", preceded by a line naming an application directory that does not exist.
+QStringList withoutWindowAdvice(const Installer &installer);
 
 // Walks the wizard of an installer whose FormCreate has run, until an update run ends or a page
 // refuses to advance. Prints the verdict and the paths of the log file and logbook on standard

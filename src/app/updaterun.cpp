@@ -90,20 +90,51 @@ void Installer::conclusionStage()
     UpdateStatus(QStringLiteral("Finalizando instalação..."), true, stage, ImageSuccess, true);
 }
 
+QString Installer::notUpdatedReason(int row) const
+{
+    switch (cdsDbs.integer(row, QStringLiteral("IMAGE"))) {
+    case ImageSuccess: return {};
+    case ImageError: {
+        QString cause = session.validationFailures.value(cdsDbs.text(row, QStringLiteral("ALIAS")));
+        if (cause.isEmpty())
+            cause = QStringLiteral("Autenticação Negada");
+        return QStringLiteral("a conexão falhou. Mensagem: ") + cause;
+    }
+    case ImageIgnored: return QStringLiteral("ignorado na validação (sem dados para a conexão).");
+    default: return QStringLiteral("não validado.");
+    }
+}
+
+namespace {
+QString notUpdatedLine(const QString &alias, const QString &reason)
+{
+    return QStringLiteral("Banco \"") + alias + QStringLiteral("\" não foi atualizado: ") + reason;
+}
+}  // namespace
+
 QStringList Installer::unvalidatedDatabases() const
 {
     QStringList lines;
     for (int row = 0; row < cdsDbs.count(); ++row) {
-        if (cdsDbs.integer(row, QStringLiteral("IMAGE")) != ImageError)
-            continue;
-        const QString alias = cdsDbs.text(row, QStringLiteral("ALIAS"));
-        QString cause = session.validationFailures.value(alias);
-        if (cause.isEmpty())
-            cause = QStringLiteral("Autenticação Negada");
-        lines << QStringLiteral("Banco \"") + alias + QStringLiteral("\" não foi atualizado: a conexão falhou. Mensagem: ")
-                     + cause;
+        if (cdsDbs.integer(row, QStringLiteral("IMAGE")) == ImageError)
+            lines << notUpdatedLine(cdsDbs.text(row, QStringLiteral("ALIAS")), notUpdatedReason(row));
     }
     return lines;
+}
+
+void Installer::reportDatabasesNotUpdated()
+{
+    // A database whose login was refused is work the run did not do: an error row, so the
+    // verdict is partial. One the person left without credentials was set aside on purpose: named
+    // with the picture of an ignored step, it does not change the verdict.
+    for (int row = 0; row < cdsDbs.count(); ++row) {
+        const QString reason = notUpdatedReason(row);
+        if (reason.isEmpty())
+            continue;
+        const int image = cdsDbs.integer(row, QStringLiteral("IMAGE")) == ImageError ? ImageError : ImageIgnored;
+        UpdateStatus(notUpdatedLine(cdsDbs.text(row, QStringLiteral("ALIAS")), reason), true, QStringLiteral("13. Conclusão"),
+                     image, true);
+    }
 }
 
 void Installer::removeEmptyBackupFolder()
@@ -128,6 +159,8 @@ void Installer::removeEmptyBackupFolder()
 
 void Installer::StartUpdate()
 {
+    runInProgress = true;
+    const auto runEnded = qScopeGuard([this] { runInProgress = false; });
     // 1.
     Q_EMIT changed();
     session.ui.processEvents();
@@ -136,12 +169,10 @@ void Installer::StartUpdate()
     bool completed = false;
     session.runReport.clear();
     lastSummaryError.clear();
-    // Nobody watches an unattended run's databases page: a database whose connection failed is
-    // work that will not happen, and it counts as a failure of the run.
-    if (unattended) {
-        for (const QString &line : unvalidatedDatabases())
-            UpdateStatus(line, true, QString(), ImageError, true);
-    }
+    // A build without a signing key runs downloaded packages and installers unchecked: every
+    // run's log says so.
+    if (session.build.signingPublicKey.isEmpty())
+        UpdateStatus(kUnverifiedDownloadsText, true, QString(), ImageSuccess, false);
     // 2. An error that escapes a stage ends the chain there; the run then ends as an interrupted
     // one, so that its log file and logbook are written and the working folder is removed.
     QString escapedError;
@@ -168,6 +199,8 @@ void Installer::StartUpdate()
                          true, QStringLiteral("13. Conclusão"), ImageError, true);
         }
     }
+    // The databases of the list that took no part, and why, before the verdict counts the rows.
+    reportDatabasesNotUpdated();
     // 4.
     if (completed) {
         session.status.settleLastRow();
@@ -226,6 +259,9 @@ void Installer::StartUpdate()
         else
             finalReport(session, lastLogFile, QStringLiteral("Processo de atualização interrompido!"),
                                         failures);
+        // The summary records whether the report reached the maker's site.
+        if (lastSummaryError.isEmpty() && !writeRunSummary(*this, stageRecords, &summaryError))
+            lastSummaryError = summaryError;
     }
     // 14.
     if (lastRunResult == RunResult::Completed && session.darnuMode) {

@@ -20,5 +20,10 @@ struct UpdateStage {
 // The chain of stages 01 to 12.
 std::vector<UpdateStage> updateStages();
 
+// The log line of every run of a build without a signing key.
+inline const QString kUnverifiedDownloadsText = QStringLiteral(
+    "Aviso: este instalador foi compilado sem chave de assinatura; os pacotes e instaladores baixados não têm "
+    "a assinatura verificada.");
+
 // Thrown by a stage for an error that must end the run where it happens.
 }  // namespace tivra

@@ -399,8 +399,10 @@ qint64 ImportarCatalogoColunas(DbConnection &connection, const std::optional<Dat
     bool stale = false;
     try {
         const ResultTable t = packetTable(col);
+        // A column file that could not be loaded (absent, truncated) is no table without columns:
+        // importing it as one would record the catalog as complete without its columns.
         if (t.isEmpty()) {
-            if (hasComponent) {
+            if (hasComponent || !col) {
                 success = false;
                 logLine(connection, QStringLiteral("Dados para importação do catálogo de colunas inválidos!!"), ImageError);
             }
@@ -484,7 +486,8 @@ qint64 ImportarCatalogoTabCol(DbConnection &connection, qint64 tableKey, const Q
     qint64 count = 0;
     try {
         const ResultTable t = packetTable(tcl);
-        if (t.isEmpty() && hasComponent) {
+        // As for the columns: a link file that could not be loaded fails every table.
+        if (t.isEmpty() && (hasComponent || !tcl)) {
             success = false;
             logLine(connection, QStringLiteral("Dados para importação do catálogo de tabelas/colunas inválidos!"), ImageError);
             return 0;

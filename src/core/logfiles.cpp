@@ -69,19 +69,16 @@ QString joinPath(const QString &folder, const QString &name)
 
 QString saveLogFile(const InstallerSession &session, const QString &folder, QChar resultLetter, QString *error)
 {
+    // The run summary takes the log file's name with ".json": a name is free only when both are.
     const QString path = joinPath(folder, logFileName(session.customerCode, resultLetter,
                                                       session.package.versaoPacote, currentDateTime()));
-    if (!platform::writeTextItems(path, session.status.logText(), error))
-        return {};
-    return path;
+    return platform::writeNewTextItems(path, session.status.logText(), error, {QStringLiteral(".json")});
 }
 
 QString saveLogbook(const InstallerSession &session, const QString &folder, QString *error)
 {
     const QString path = joinPath(folder, logbookFileName(session.package.versaoPacote, currentDateTime()));
-    if (!platform::writeTextItems(path, session.logbook, error))
-        return {};
-    return path;
+    return platform::writeNewTextItems(path, session.logbook, error);
 }
 
 void PreparaManualBordo(InstallerSession &session)

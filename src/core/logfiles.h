@@ -31,9 +31,11 @@ QString safeFileNamePart(const QString &text);
 QString joinPath(const QString &folder, const QString &name);
 
 // Saves the session's log text into the folder under logFileName(); returns the full path, or
-// empty text with error filled when the file cannot be written.
+// empty text with error filled when the file cannot be written. A name already taken (a run in
+// the same minute), or whose ".json" summary exists, gets a suffix ("_2", "_3"...): no earlier
+// record is replaced.
 QString saveLogFile(const InstallerSession &session, const QString &folder, QChar resultLetter, QString *error);
-// Saves the logbook into the folder under logbookFileName().
+// Saves the logbook into the folder under logbookFileName(), with a suffix as above when taken.
 QString saveLogbook(const InstallerSession &session, const QString &folder, QString *error);
 
 // Starts a new logbook with its five heading items.

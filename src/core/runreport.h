@@ -20,8 +20,18 @@ struct DatabaseRunReport {
     QString failedStatementsExport;  // the export file of the failed statements, if any
 };
 
+// The delivery of the final report to the maker's site.
+struct DeliveryReport {
+    enum class Outcome { NotSent, Sent, Failed };
+    Outcome outcome = Outcome::NotSent;  // NotSent: not attempted ("/nosendlog", nothing to send)
+    QString error;                       // why it failed
+};
+
 struct RunReport {
     std::vector<DatabaseRunReport> databases;
+    DeliveryReport finalReport;
+    // "ALIAS: cause" per structure model that was captured but not delivered.
+    QStringList structureModelFailures;
     QStringList filesReplaced;  // destination paths
     QStringList filesKept;      // destination paths kept because the one in place is newer
     // Per alias, the latest complete script version read from the database at the end of the run.

@@ -427,8 +427,9 @@ bool AtualizaScripts(InstallerSession &session, ScriptRunStats *stats)
                                                   currentDateTime().toString(QStringLiteral("ddMMyyyy_hhmm")) +
                                                   QStringLiteral(".sql"));
         QString error;
-        if (platform::writeTextItems(file, failed, &error)) {
-            report.failedStatementsExport = file;
+        const QString written = platform::writeNewTextItems(file, failed, &error);
+        if (!written.isEmpty()) {
+            report.failedStatementsExport = written;
             row(QStringLiteral("     Scripts com erro foram exportados para a pasta de Logs."), ImageSuccess);
         } else {
             row(QStringLiteral("     Não foi possível exportar os scripts com erro para a pasta de Logs (") + file +

@@ -1,5 +1,6 @@
 #include "package/extractfiles.h"
 
+#include "core/progress.h"
 #include "core/session.h"
 #include "package/packagearchive.h"
 
@@ -24,7 +25,12 @@ bool ExtractFiles(InstallerSession &session)
     bool failed = false;
     QString failure;
     try {
-        extractPackage(session, QStringLiteral("*.*"));
+        // The files are counted for the progress shown (which keeps the window alive through a
+        // package of hundreds of megabytes); the counting ends with the stage.
+        StatusLog &status = session.status;
+        extractPackage(session, QStringLiteral("*.*"), [&status](int done, int total) {
+            status.reportProgress(done, total, ProgressUnit::Files);
+        });
     } catch (const PackageError &error) {
         failed = true;
         failure = error.message();
@@ -32,6 +38,7 @@ bool ExtractFiles(InstallerSession &session)
         failed = true;
         failure = QString::fromLocal8Bit(error.what());
     }
+    session.status.endProgress();
     if (failed) {
         session.UpdateStatus(QStringLiteral("Erro durante a extração do pacote de atualização. Mensagem: ") + failure,
                              true, stage, ImageError, false);

@@ -355,6 +355,10 @@ int PackageReader::extract(const QString &mask, const QString &destinationFolder
     }
     qint64 written = 0;
     int files = 0;
+    m_filesDone = 0;
+    m_filesTotal = int(std::count_if(selected.begin(), selected.end(), [](const Member &m) { return !m.directory; }));
+    if (m_progress)
+        m_progress(0, m_filesTotal);
     for (const Member &member : selected) {
         // A member named like a Windows device ("Com1.cds") is stored under its changed name.
         const QString target = root + QLatin1Char('/') + platform::storedName(member.path);
@@ -365,6 +369,9 @@ int PackageReader::extract(const QString &mask, const QString &destinationFolder
         makeFolder(QFileInfo(target).path());
         extractMember(member, target, written);
         ++files;
+        m_filesDone = files;
+        if (m_progress)
+            m_progress(m_filesDone, m_filesTotal);
     }
     return files;
 }
@@ -394,6 +401,8 @@ void PackageReader::extractMember(const Member &member, const QString &target, q
             if (n == 0)
                 break;
             sink.write(m_input.data(), n);
+            if (m_progress)
+                m_progress(m_filesDone, m_filesTotal);
         }
     } else {
         // WinZip AES: the raw data is decrypted, authenticated and inflated here.
@@ -443,6 +452,8 @@ void PackageReader::extractMember(const Member &member, const QString &target, q
                 throw PackageError(readError(member.name, describeZipError(ZIP_ER_EOF)));
             remaining -= chunk;
             aes.decrypt(m_input.data(), size_t(chunk));
+            if (m_progress)
+                m_progress(m_filesDone, m_filesTotal);
             if (dataBroken)
                 continue;
             if (!deflated) {
@@ -460,6 +471,8 @@ void PackageReader::extractMember(const Member &member, const QString &target, q
                 if (produced > 0) {
                     crc = crc32(crc, m_output.data(), uInt(produced));
                     sink.write(m_output.data(), qint64(produced));
+                    if (m_progress)
+                        m_progress(m_filesDone, m_filesTotal);
                 }
                 if (rc == Z_STREAM_END) {
                     streamEnded = true;
@@ -497,9 +510,10 @@ QString packageFilePath(const InstallerSession &session)
     return joinPath(session.installerDirectory, kPackageFileName);
 }
 
-void extractPackage(const InstallerSession &session, const QString &mask)
+void extractPackage(const InstallerSession &session, const QString &mask, PackageReader::Progress progress)
 {
     PackageReader reader(packageFilePath(session), session.build.packagePassword);
+    reader.setProgress(std::move(progress));
     reader.extract(mask, session.workingFolder);
 }
 

@@ -13,6 +13,8 @@
 // replaced.
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -67,6 +69,12 @@ public:
     // (negative: no limit).
     void setWriteLimit(qint64 bytes) { m_writeLimit = bytes; }
 
+    // Called while extract() works: with (0, files to write) before the first, after each file,
+    // and again with the same counts every buffer of a large file, so that a listener can keep a
+    // window alive during a member of hundreds of megabytes.
+    using Progress = std::function<void(int filesDone, int filesTotal)>;
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+
 private:
     struct Member;
     void extractMember(const Member &member, const QString &target, qint64 &written);
@@ -75,6 +83,9 @@ private:
     QByteArray m_password;
     zip_t *m_zip = nullptr;
     qint64 m_writeLimit = -1;
+    Progress m_progress;
+    int m_filesDone = 0;
+    int m_filesTotal = 0;
     std::unique_ptr<package_detail::WinZipAesDecryptor> m_aes;
     std::vector<unsigned char> m_input;   // read buffer
     std::vector<unsigned char> m_output;  // inflate buffer
@@ -89,8 +100,8 @@ QString safeMemberPath(const QString &memberName);
 QString packageFilePath(const InstallerSession &session);
 
 // Opens the session's package with the package password and unpacks the members matching the
-// mask into the package working folder. Throws PackageError.
-void extractPackage(const InstallerSession &session, const QString &mask);
+// mask into the package working folder, reporting to progress when given. Throws PackageError.
+void extractPackage(const InstallerSession &session, const QString &mask, PackageReader::Progress progress = {});
 
 // Deletes the package working folder with everything in it for good (it holds the decrypted
 // package, which must not linger in a trash). A missing folder

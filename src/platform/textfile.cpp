@@ -3,7 +3,9 @@
 #include <QStringDecoder>
 #include <algorithm>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <array>
@@ -90,6 +92,53 @@ bool writeTextItems(const QString &path, const QStringList &items, QString *erro
         return false;
     }
     return true;
+}
+
+QString writeNewTextItems(const QString &path, const QStringList &items, QString *error,
+                          const QStringList &companionExtensions)
+{
+    QByteArray bytes;
+    for (const QString &item : items) {
+        bytes += toWindows1252(item);
+        bytes += "\r\n";
+    }
+    const QFileInfo info(path);
+    const QString folder = info.path();
+    const QString base = info.completeBaseName();
+    const QString extension = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    // Far more than any folder of records holds for one minute; beyond it the folder is not sane.
+    constexpr int kMaxAttempts = 1000;
+    QString lastError;
+    for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
+        const QString stem = attempt == 1 ? base : base + QLatin1Char('_') + QString::number(attempt);
+        const QString candidate = attempt == 1 ? path : QDir(folder).filePath(stem + extension);
+        const bool companionTaken = std::any_of(companionExtensions.cbegin(), companionExtensions.cend(),
+                                                [&](const QString &companion) {
+                                                    return QFileInfo::exists(QDir(folder).filePath(stem + companion));
+                                                });
+        if (companionTaken || QFileInfo::exists(candidate))
+            continue;
+        QFile file(candidate);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            // Taken in the meantime by another process: the next name. Any other failure (no
+            // folder, no permission) would repeat for every name.
+            if (QFileInfo::exists(candidate))
+                continue;
+            lastError = file.errorString();
+            break;
+        }
+        if (file.write(bytes) != bytes.size() || !file.flush()) {
+            lastError = file.errorString();
+            file.close();
+            file.remove();
+            break;
+        }
+        file.close();
+        return candidate;
+    }
+    if (error)
+        *error = lastError.isEmpty() ? QStringLiteral("nenhum nome livre para ") + QDir::toNativeSeparators(path) : lastError;
+    return {};
 }
 
 QStringList splitLines(const QString &text)

@@ -20,6 +20,15 @@ QString decodeWindowsText(const QByteArray &bytes);
 // Returns false and fills error on failure.
 bool writeTextItems(const QString &path, const QStringList &items, QString *error = nullptr);
 
+// Writes every item followed by CR LF in Windows-1252 into a file that did not exist: when path
+// is taken, "name_2.ext", "name_3.ext"... are tried in turn (records named by the minute, so two
+// runs in the same minute each keep their own). A name is passed over too when a file with the
+// same base name and one of companionExtensions exists (".json": the summary that goes with a
+// log file). The name is claimed by an exclusive create, so two processes never share it.
+// Returns the path written, or empty text with error filled; an existing file is never touched.
+QString writeNewTextItems(const QString &path, const QStringList &items, QString *error = nullptr,
+                          const QStringList &companionExtensions = {});
+
 // Splits text into lines at CR LF, LF or CR. A final line end does not make an extra empty line.
 QStringList splitLines(const QString &text);
 

@@ -25,13 +25,21 @@ QStringList reportHeaderLines(const QString &installerVersion, const QString &cu
                               const QString &finalMessage);
 
 // Puts the report header in front of the log file and posts the file to the maker's endpoint.
-// A log file that cannot be read or rewritten (deleted meanwhile, say) is not sent; nothing is
-// reported in either case, and no failure reaches the run: its verdict and exit status stay.
+// A log file that cannot be read or rewritten (deleted meanwhile, say) is not sent. The outcome
+// (sent, or failed and why) goes to the session's run report; no failure reaches the run: its
+// verdict and exit status stay.
 void EnviaLogFinal(InstallerSession &session, const QString &logFile, const QString &finalMessage, int errors,
                    const HttpOptions &options);
 
 // The bounds of the final report's and the structure model's uploads: they run after the run's
 // verdict and must not keep the installer from ending.
 HttpOptions reportOptions(InstallerSession &session);
+
+// The bound of a whole upload grows with the file: the base bound plus the time the file takes
+// at the slowest line the maker's customers use, up to a ceiling. A large log on a slow line is
+// then sent, not cut off at a fixed bound.
+inline constexpr qint64 kSlowestUploadBytesPerSecond = 8 * 1024;  // 64 kbit/s
+inline constexpr qint64 kMaxUploadTimeoutMs = 2LL * 60 * 60 * 1000;
+HttpOptions uploadOptions(const HttpOptions &base, qint64 bytes);
 
 }  // namespace tivra::remote

@@ -151,7 +151,7 @@ HttpResult run(CURL *curl, Sink &sink, const HttpOptions &options, const Progres
         result.transferred = true;
         return result;
     }
-    if (sink.overflow)
+    if (sink.overflow || code == CURLE_FILESIZE_EXCEEDED)
         result.error = QStringLiteral("a resposta do servidor excede o tamanho esperado");
     else if (sink.writeFailed && sink.file)
         result.error = QStringLiteral("não foi possível gravar o arquivo: ") + sink.file->errorString();
@@ -247,9 +247,13 @@ HttpResult downloadToFile(const QString &url, const QString &path, const Downloa
     if (!file.open(QIODevice::WriteOnly))
         return unreachable(QStringLiteral("não foi possível criar o arquivo \"") + QDir::toNativeSeparators(path)
                            + QStringLiteral("\": ") + file.errorString());
+    // A download is cut off past the size its caller expects: a broken or hostile server never
+    // fills the disk. An answer that announces more is refused before its first byte.
+    if (options.maxBodyBytes > 0)
+        curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(options.maxBodyBytes));
     Sink sink;
     sink.file = &file;
-    sink.limit = 0;  // downloads are as large as they are
+    sink.limit = options.maxBodyBytes;
     HttpResult result = run(curl.get(), sink, options, &state);
     if (result.transferred && (result.status < 200 || result.status >= 300)) {
         result.transferred = false;
@@ -320,22 +324,24 @@ bool formFilesBody(const QStringList &names, const QStringList &paths, QByteArra
     return true;
 }
 
-void PostFormFiles(const QString &url, const QStringList &names, const QStringList &paths, const HttpOptions &options)
+HttpResult PostFormFiles(const QString &url, const QStringList &names, const QStringList &paths, const HttpOptions &options)
 {
     QByteArray body;
     if (!formFilesBody(names, paths, &body))
-        return;
-    httpPost(url, body, {QByteArray("Content-Type: multipart/form-data; boundary=") + kFormBoundary}, options);
+        return unreachable(QStringLiteral("o arquivo a enviar não pôde ser lido"));
+    return httpPost(url, body, {QByteArray("Content-Type: multipart/form-data; boundary=") + kFormBoundary}, options);
 }
 
-void PostFileMultipart(const QString &url, const QString &fieldName, const QString &path, const HttpOptions &options)
+HttpResult PostFileMultipart(const QString &url, const QString &fieldName, const QString &path, const HttpOptions &options)
 {
-    if (url.isEmpty() || reservedHost(url) || !QFileInfo(path).isFile())
-        return;
+    if (url.isEmpty() || reservedHost(url))
+        return unreachable(QStringLiteral("endereço inexistente: ") + url);
+    if (!QFileInfo(path).isFile())
+        return unreachable(QStringLiteral("o arquivo a enviar não existe"));
     const QByteArray address = url.toUtf8();
     Easy curl = newHandle(address, options);
     if (!curl)
-        return;
+        return unreachable(QStringLiteral("não foi possível iniciar a conexão"));
     std::unique_ptr<curl_mime, MimeDeleter> mime(curl_mime_init(curl.get()));
     curl_mimepart *part = curl_mime_addpart(mime.get());
     const QByteArray field = fieldName.toUtf8();
@@ -343,7 +349,7 @@ void PostFileMultipart(const QString &url, const QString &fieldName, const QStri
     const QByteArray shownName = platform::toWindows1252(path);
     curl_mime_name(part, field.constData());
     if (curl_mime_filedata(part, file.constData()) != CURLE_OK)
-        return;
+        return unreachable(QStringLiteral("o arquivo a enviar não pôde ser lido"));
     curl_mime_filename(part, shownName.constData());
     curl_mime_type(part, "multipart/form-data;");
     curl_easy_setopt(curl.get(), CURLOPT_MIMEPOST, mime.get());
@@ -353,7 +359,16 @@ void PostFileMultipart(const QString &url, const QString &fieldName, const QStri
     Sink sink;
     sink.memory = &answer;
     sink.limit = options.maxBodyBytes;
-    run(curl.get(), sink, options);  // the answer is not looked at
+    return run(curl.get(), sink, options);  // the answer's body is not looked at
+}
+
+QString deliveryFailure(const HttpResult &result)
+{
+    if (result.ok())
+        return {};
+    if (!result.transferred)
+        return result.error.isEmpty() ? QStringLiteral("sem resposta do servidor") : result.error;
+    return QStringLiteral("o servidor respondeu com o status ") + QString::number(result.status);
 }
 
 }  // namespace tivra::remote

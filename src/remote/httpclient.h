@@ -45,7 +45,9 @@ using DownloadProgress = std::function<bool(qint64 received, qint64 total)>;
 
 // Downloads the address into the file, which is written only when the answer is a complete 2xx
 // one: the bytes go to a temporary file beside it that replaces it at the end. A failed, cut or
-// cancelled download leaves the file as it was. Returns the result (error set on failure).
+// cancelled download leaves the file as it was. The file is bounded by options.maxBodyBytes: an
+// answer that announces more is refused at once, one that sends more is cut off there. Returns
+// the result (error set on failure).
 HttpResult downloadToFile(const QString &url, const QString &path, const DownloadProgress &progress = {},
                           const HttpOptions &options = {});
 
@@ -63,15 +65,20 @@ inline constexpr char kFormBoundary[] = "---------------------------123456789";
 bool formFilesBody(const QStringList &names, const QStringList &paths, QByteArray *body);
 
 // Posts the files as an HTTP form with the body above and the header
-// "Content-Type: multipart/form-data; boundary=" + kFormBoundary. Every failure is swallowed.
-void PostFormFiles(const QString &url, const QStringList &names, const QStringList &paths,
-                   const HttpOptions &options = {});
+// "Content-Type: multipart/form-data; boundary=" + kFormBoundary. Nothing is thrown: the result
+// says whether the server took it (a file that cannot be read is not sent).
+HttpResult PostFormFiles(const QString &url, const QStringList &names, const QStringList &paths,
+                         const HttpOptions &options = {});
 
 // Posts one file as a multipart form built by libcurl: the field name, the path as the part's
-// file name, the file's bytes, the part's content type "multipart/form-data;". The answer is
-// discarded; every failure is swallowed.
-void PostFileMultipart(const QString &url, const QString &fieldName, const QString &path,
-                       const HttpOptions &options = {});
+// file name, the file's bytes, the part's content type "multipart/form-data;". The answer's body
+// is not read; the result says whether the server took the file.
+HttpResult PostFileMultipart(const QString &url, const QString &fieldName, const QString &path,
+                             const HttpOptions &options = {});
+
+// Why an upload was not delivered: empty for a 2xx answer, else the transfer's error or the
+// answer's status.
+QString deliveryFailure(const HttpResult &result);
 
 // Joins a base address (with or without its trailing "/") and a path below it.
 QString joinUrl(const QString &base, const QString &path);

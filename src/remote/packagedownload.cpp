@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <filesystem>
@@ -70,6 +71,17 @@ PackageDownloadWindow::PackageDownloadWindow(InstallerSession &session, QObject 
     downloadOptions.connectTimeoutMs = 15000;
     downloadOptions.totalTimeoutMs = 6 * 3600 * 1000;  // a package over a slow line
     downloadOptions.stallTimeoutS = 60;                 // but not a server that stopped sending
+    freeSpace = [](const QString &folder) -> qint64 {
+        const QStorageInfo storage(folder);
+        return storage.isValid() && storage.isReady() ? storage.bytesAvailable() : -1;
+    };
+}
+
+qint64 PackageDownloadWindow::downloadLimit(qint64 announcedBytes) const
+{
+    if (announcedBytes <= 0)
+        return downloadCeilingBytes;
+    return std::min(announcedBytes + announcedBytes / 100 + kDownloadMarginBytes, downloadCeilingBytes);
 }
 
 PackageDownloadWindow::~PackageDownloadWindow() = default;
@@ -296,6 +308,22 @@ bool PackageDownloadWindow::downloadPackage(int row)
     const QString versao = cdsVersoes.text(row, QStringLiteral("VERSAO"));
     const QString link = cdsVersoes.text(row, QStringLiteral("LINK"));
     const QString temporary = m_session.installerDirectory + QStringLiteral("Update.tmp");
+    // The new package is written beside the current one, which stays until it is complete: the
+    // folder must hold the announced size besides what it holds now.
+    const qint64 announced = cdsVersoes.integer(row, QStringLiteral("SIZE_INT"));
+    const qint64 available = freeSpace ? freeSpace(m_session.installerDirectory) : -1;
+    if (announced > 0 && available >= 0 && available < announced) {
+        const QChar separator = QLocale::system().decimalPoint().at(0);
+        ui.error(QStringLiteral("Erro"), QStringLiteral("Espaço livre insuficiente em \"")
+                                             + QDir::toNativeSeparators(m_session.installerDirectory)
+                                             + QStringLiteral("\" para baixar o pacote ") + versao
+                                             + QStringLiteral(": são necessários ") + sizeText(announced, separator)
+                                             + QStringLiteral(" e há ") + sizeText(available, separator)
+                                             + QStringLiteral(" livres. O pacote atual do instalador foi mantido."));
+        return false;
+    }
+    HttpOptions options = pumped(downloadOptions);
+    options.maxBodyBytes = downloadLimit(announced);
     m_cancelRequested = false;
     downloading = true;
     progressPosition = 0;
@@ -309,7 +337,7 @@ bool PackageDownloadWindow::downloadPackage(int row)
             Q_EMIT changed();
             return !m_cancelRequested;
         },
-        pumped(downloadOptions));
+        options);
     downloading = false;
     Q_EMIT changed();
     if (!result.transferred) {
@@ -377,7 +405,7 @@ void PackageDownloadWindow::qgVersoesColumn4ButtonClick(int row)
                           text, false, false);
 }
 
-bool PackageDownloadWindow::copyOverPackage(const QString &source)
+bool PackageDownloadWindow::copyOverPackage(const QString &source, QString *refusal)
 {
     // Copied beside the package first, then put in its place in one step: a copy that fails
     // half-way leaves the former package whole.
@@ -385,6 +413,16 @@ bool PackageDownloadWindow::copyOverPackage(const QString &source)
     QFile::remove(temporary);
     if (!QFile::copy(source, temporary)) {
         QFile::remove(temporary);
+        return false;
+    }
+    // A package from disk is run like a downloaded one: a signed build checks it the same way.
+    const SignatureOutcome signature =
+        checkLocalSignature(m_session.build.signingPublicKey, temporary, source + QStringLiteral(".sig"));
+    const QString refused = localSignatureRefusalText(signature, source);
+    if (!refused.isEmpty()) {
+        QFile::remove(temporary);
+        if (refusal)
+            *refusal = refused;
         return false;
     }
     if (!replaceFile(temporary, packageFile(), nullptr)) {
@@ -409,9 +447,11 @@ void PackageDownloadWindow::btCopyPacoteClick()
                                                                 "pacote irá sobrescrever o pacote atual caso exista."))
         != UserInterface::Yes)
         return;
-    if (!copyOverPackage(chosen)) {
-        ui.warning(QStringLiteral("Aviso"), QStringLiteral("Não foi possível importar o pacote selecionado. O pacote "
-                                                           "atual do instalador foi mantido."));
+    QString refusal;
+    if (!copyOverPackage(chosen, &refusal)) {
+        ui.warning(QStringLiteral("Aviso"), !refusal.isEmpty() ? refusal
+                                                               : QStringLiteral("Não foi possível importar o pacote selecionado. "
+                                                                                "O pacote atual do instalador foi mantido."));
         return;
     }
     ui.information(QStringLiteral("Aviso"), QStringLiteral("Pacote importado com sucesso! Os dados serão carregados agora."));
@@ -486,12 +526,17 @@ void PackageDownloadWindow::continueChain()
             version.chop(kCurrentSuffix.size());
         const QString local = QDir::current().filePath(version + QStringLiteral("/Update.pack"));
         if (QFileInfo(local).isFile()) {
-            if (copyOverPackage(local)) {
+            QString refusal;
+            if (copyOverPackage(local, &refusal)) {
                 novoPacote = true;
                 close();
                 return;
             }
-            continue;  // a failed copy goes on with the next version
+            // A local copy whose signature is refused is said so, and the version is fetched
+            // from the repository instead (checked there as every download).
+            if (refusal.isEmpty())
+                continue;  // a failed copy goes on with the next version
+            m_session.ui.warning(QStringLiteral("Aviso"), refusal);
         }
         currentRow = row;
         downloadPackage(row);

@@ -71,6 +71,15 @@ public:
     // Bounds of the text fetches and downloads (the pump is added by the window).
     HttpOptions textOptions;
     HttpOptions downloadOptions;
+    // A package download is cut off past the size the listing announces for it, with a margin
+    // of a hundredth and kDownloadMarginBytes; this ceiling holds where it announces none.
+    static constexpr qint64 kDownloadMarginBytes = 64 * 1024;
+    qint64 downloadCeilingBytes = 8LL * 1024 * 1024 * 1024;
+    // The bytes free for the current user in a folder, -1 when unknown (QStorageInfo by
+    // default); replaceable by tests.
+    std::function<qint64(const QString &folder)> freeSpace;
+    // The most a download of a package announced with this size may bring.
+    qint64 downloadLimit(qint64 announcedBytes) const;
 
     void FormCreate();
     void FormShow();
@@ -113,7 +122,10 @@ private:
     bool downloadPackage(int row);
     // The Darnu chain after the listing: the next package not installed.
     void continueChain();
-    bool copyOverPackage(const QString &source);
+    // Puts a package from disk in place of Update.pack; in a build with a signing key only with a
+    // valid signature beside it (source + ".sig"), checked on the copy that goes in place. A refusal
+    // sets refusal to the text that says why.
+    bool copyOverPackage(const QString &source, QString *refusal = nullptr);
     void close();
     HttpOptions pumped(HttpOptions options) const;
 

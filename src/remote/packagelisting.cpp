@@ -1,5 +1,7 @@
 #include "remote/packagelisting.h"
 
+#include "platform/textfile.h"
+
 #include <QCryptographicHash>
 #include <QRegularExpression>
 
@@ -141,7 +143,7 @@ std::vector<SacUser> parseUserList(const QString &text)
 
 QString md5Hex(const QString &text)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+    return QString::fromLatin1(QCryptographicHash::hash(platform::toWindows1252(text), QCryptographicHash::Md5).toHex());
 }
 
 bool constantTimeEquals(const QString &a, const QString &b)

@@ -63,7 +63,8 @@ struct SacUser {
 // (missing fields are empty). The line ends that join records are not part of their fields.
 std::vector<SacUser> parseUserList(const QString &text);
 
-// The MD5 digest of a text (its UTF-8 bytes) as 32 lower-case hexadecimal digits.
+// The MD5 digest of a text's Windows-1252 bytes (the support site's user list holds the digests of
+// the passwords as single-byte text) as 32 lower-case hexadecimal digits.
 QString md5Hex(const QString &text);
 
 // Compares two texts in a time that does not depend on where they first differ.

@@ -45,6 +45,8 @@ SelfUpdateEnvironment currentProgramEnvironment()
     environment.textOptions.maxBodyBytes = 64 * 1024;
     environment.downloadOptions.totalTimeoutMs = 3600 * 1000;
     environment.downloadOptions.stallTimeoutS = 60;
+    // The listing announces no size for the installer: a fixed ceiling, far above any executable.
+    environment.downloadOptions.maxBodyBytes = kInstallerDownloadCeilingBytes;
     return environment;
 }
 
@@ -124,6 +126,20 @@ SelfUpdateOutcome VerificaVersaoInstalador(InstallerSession &session, SelfUpdate
     const QString published = answer.ok() ? publishedVersionText(platform::fromWindows1252(answer.body)) : QString();
     if (published.isEmpty() || published == environment.ownVersion || published.size() >= 15)
         return SelfUpdateOutcome::UpToDate;
+    // In a build with a signing key the published version text is signed too: a text swapped on
+    // the way (to bring back an older signed installer) is refused before anything is fetched.
+    const SignatureOutcome textSignature = checkFetchedSignature(
+        session.build.signingPublicKey, answer.body,
+        joinUrl(session.build.packageRepository, kInstallerVersionFile) + QStringLiteral(".sig"),
+        withPump(environment.textOptions, session.ui));
+    if (textSignature == SignatureOutcome::Missing || textSignature == SignatureOutcome::Invalid) {
+        session.ui.warning(QStringLiteral("Atualização"),
+                           QStringLiteral("A versão publicada do instalador (") + published
+                               + (textSignature == SignatureOutcome::Missing ? QStringLiteral(") não tem assinatura publicada")
+                                                                             : QStringLiteral(") tem assinatura inválida"))
+                               + QStringLiteral(" e foi ignorada. O instalador atual continuará em uso."));
+        return SelfUpdateOutcome::DownloadFailed;
+    }
     if (!justInstalled.isEmpty() && justInstalled == published) {
         // The executable just installed for this version calls itself another one: updating again
         // would never end.

@@ -31,6 +31,8 @@ inline const QString kSwapBatchFile = QStringLiteral("update.bat");
 // Exit status of an unattended run that ended because the installer updated itself through the
 // swap batch: the new installer was started with the same arguments and makes the run itself.
 inline constexpr int kSelfUpdateSwapExitStatus = 6;
+// The most an installer download may bring (the listing announces no size for it).
+inline constexpr qint64 kInstallerDownloadCeilingBytes = 512LL * 1024 * 1024;
 
 // The swap batch, seven lines ended by CR LF, in Windows-1252. Every file is named relative to the
 // folder the batch runs in (the installer's). The running executable's file name is used where it
@@ -74,7 +76,8 @@ enum class SelfUpdateOutcome {
     NotChecked,      // the maker's site cannot be reached
     UpToDate,        // nothing published, an equal version, or a text of 15 characters or more
     LoopStopped,     // the published version was installed moments ago and still differs
-    DownloadFailed,  // failed, cut or refused: the running installer stays
+    DownloadFailed,  // failed, cut or refused (the published version text too, when its signature
+                     // is missing or invalid in a build with a key): the running installer stays
     RestartFailed,   // the new executable is in place but could not be started, or the swap
                      // batch could not be started (then the running installer stays)
     Restarted,       // only seen by tests: the restart hook returned true

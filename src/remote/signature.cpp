@@ -1,6 +1,10 @@
 #include "remote/signature.h"
 
+#include <optional>
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -72,20 +76,73 @@ QByteArray signFileEd25519(const QString &privateKeyPemPath, const QString &file
     return signature;
 }
 
+namespace {
+std::optional<QByteArray> fetchSignature(const QString &signatureUrl, const HttpOptions &options)
+{
+    HttpOptions bounded = options;
+    bounded.maxBodyBytes = 4096;  // a signature is 64 bytes
+    const HttpResult fetched = httpGet(signatureUrl, bounded);
+    if (!fetched.ok() || fetched.body.isEmpty())
+        return std::nullopt;
+    return fetched.body;
+}
+}  // namespace
+
 SignatureOutcome checkDownloadedSignature(const QByteArray &publicKey, const QString &filePath,
                                           const QString &signatureUrl, const HttpOptions &options)
 {
     if (publicKey.isEmpty())
         return SignatureOutcome::NotRequired;
-    HttpOptions bounded = options;
-    bounded.maxBodyBytes = 4096;  // a signature is 64 bytes
-    const HttpResult fetched = httpGet(signatureUrl, bounded);
-    if (!fetched.ok() || fetched.body.isEmpty())
+    const std::optional<QByteArray> signature = fetchSignature(signatureUrl, options);
+    if (!signature)
         return SignatureOutcome::Missing;
     QByteArray data;
     if (!readWholeFile(filePath, &data))
         return SignatureOutcome::Invalid;
-    return verifyEd25519(publicKey, data, fetched.body) ? SignatureOutcome::Valid : SignatureOutcome::Invalid;
+    return verifyEd25519(publicKey, data, *signature) ? SignatureOutcome::Valid : SignatureOutcome::Invalid;
+}
+
+SignatureOutcome checkFetchedSignature(const QByteArray &publicKey, const QByteArray &data, const QString &signatureUrl,
+                                       const HttpOptions &options)
+{
+    if (publicKey.isEmpty())
+        return SignatureOutcome::NotRequired;
+    const std::optional<QByteArray> signature = fetchSignature(signatureUrl, options);
+    if (!signature)
+        return SignatureOutcome::Missing;
+    return verifyEd25519(publicKey, data, *signature) ? SignatureOutcome::Valid : SignatureOutcome::Invalid;
+}
+
+SignatureOutcome checkLocalSignature(const QByteArray &publicKey, const QString &filePath, const QString &signaturePath)
+{
+    if (publicKey.isEmpty())
+        return SignatureOutcome::NotRequired;
+    QFile signatureFile(signaturePath);
+    if (!signatureFile.open(QIODevice::ReadOnly))
+        return SignatureOutcome::Missing;
+    const QByteArray signature = signatureFile.read(4096);  // a signature is 64 bytes
+    if (signature.isEmpty())
+        return SignatureOutcome::Missing;
+    QByteArray data;
+    if (!readWholeFile(filePath, &data))
+        return SignatureOutcome::Invalid;
+    return verifyEd25519(publicKey, data, signature) ? SignatureOutcome::Valid : SignatureOutcome::Invalid;
+}
+
+QString localSignatureRefusalText(SignatureOutcome outcome, const QString &sourcePath)
+{
+    const QString file = QStringLiteral("O pacote \"") + QDir::toNativeSeparators(sourcePath) + QStringLiteral("\"");
+    switch (outcome) {
+    case SignatureOutcome::Missing:
+        return file + QStringLiteral(" não tem assinatura (o arquivo \"") + QFileInfo(sourcePath).fileName()
+               + QStringLiteral(".sig\" ao lado dele) e foi recusado. O pacote atual do instalador foi mantido.");
+    case SignatureOutcome::Invalid:
+        return file + QStringLiteral(" tem assinatura inválida (arquivo alterado ou corrompido) e foi recusado. O pacote "
+                                     "atual do instalador foi mantido.");
+    case SignatureOutcome::NotRequired:
+    case SignatureOutcome::Valid: break;
+    }
+    return {};
 }
 
 QString signatureRefusalText(SignatureOutcome outcome, const QString &what)

@@ -29,6 +29,17 @@ enum class SignatureOutcome {
 // NotRequired, nothing is fetched.
 SignatureOutcome checkDownloadedSignature(const QByteArray &publicKey, const QString &filePath,
                                           const QString &signatureUrl, const HttpOptions &options = {});
+// The same for bytes already in memory (a fetched text).
+SignatureOutcome checkFetchedSignature(const QByteArray &publicKey, const QByteArray &data, const QString &signatureUrl,
+                                       const HttpOptions &options = {});
+
+// With a public key: checks a file on disk against the detached signature beside it (its path +
+// ".sig", as the maker publishes it), or against the one named. Without one: NotRequired.
+SignatureOutcome checkLocalSignature(const QByteArray &publicKey, const QString &filePath, const QString &signaturePath);
+
+// The text shown when a package taken from disk (an import, a local copy) is refused for its
+// signature (empty for the outcomes that accept it).
+QString localSignatureRefusalText(SignatureOutcome outcome, const QString &sourcePath);
 
 // The text shown when a downloaded file is refused for its signature (empty for the outcomes
 // that accept it). what names the file for the person ("O pacote", "O instalador").

@@ -10,6 +10,7 @@
 #include "remote/finalreport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 #include <algorithm>
@@ -289,7 +290,7 @@ QString structureArchiveName(const QString &customerCode, const QString &alias, 
            + safeFileNamePart(vendor) + QStringLiteral(".md");
 }
 
-void AnalisaEstruturaBanco(InstallerSession &session, DbConnection &connection, int entry, const HttpOptions &options)
+HttpResult AnalisaEstruturaBanco(InstallerSession &session, DbConnection &connection, int entry, const HttpOptions &options)
 {
     const MemTable &dbs = session.cdsDbs;
     const QString alias = dbs.text(entry, QStringLiteral("ALIAS"));
@@ -328,7 +329,8 @@ void AnalisaEstruturaBanco(InstallerSession &session, DbConnection &connection, 
         writer.commit();
     }
     session.UpdateStatus(QStringLiteral("Transmitindo dados ao servidor da Korlen!"), true, kStage, ImageSuccess, false);
-    PostFileMultipart(joinUrl(session.build.makerSite, kModelsPath), kModelsField, archive, options);
+    return PostFileMultipart(joinUrl(session.build.makerSite, kModelsPath), kModelsField, archive,
+                             uploadOptions(options, QFileInfo(archive).size()));
 }
 
 }  // namespace tivra::remote

@@ -58,7 +58,8 @@ QString structureArchiveName(const QString &customerCode, const QString &alias, 
 
 // Captures, packs, uploads and deletes the model of the database of the entry (a row of cdsDbs)
 // over its open connection. Throws std::runtime_error when a catalog statement fails or the
-// vendor has no catalog statements (the caller ends the capture of the other databases).
-void AnalisaEstruturaBanco(InstallerSession &session, DbConnection &connection, int entry, const HttpOptions &options);
+// vendor has no catalog statements (the caller ends the capture of the other databases);
+// returns the upload's result (deliveryFailure() says why it was not delivered).
+HttpResult AnalisaEstruturaBanco(InstallerSession &session, DbConnection &connection, int entry, const HttpOptions &options);
 
 }  // namespace tivra::remote

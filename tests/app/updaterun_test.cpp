@@ -5,6 +5,7 @@
 #include "app/updaterun.h"
 #include "core/clock.h"
 #include "platform/system.h"
+#include "platform/textfile.h"
 #include "support/packagebuilder.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
@@ -183,6 +184,68 @@ TEST_F(UpdateRunTest, EachRunLeavesASummaryBesideItsLog)
     EXPECT_EQ(summary.value("stages").toArray().at(1).toObject().value("outcome").toString(), QStringLiteral("notRun"));
 }
 
+TEST_F(UpdateRunTest, TwoRunsInTheSameMinuteKeepTheirOwnLogLogbookAndSummary)
+{
+    run();
+    const QString firstLog = installer.lastLogFile;
+    const QString firstLogbook = installer.lastLogbookFile;
+    const QString firstLogText = logFileText(QFileInfo(firstLog).fileName());
+    QFile summary(runSummaryPath(firstLog));
+    ASSERT_TRUE(summary.open(QIODevice::ReadOnly));
+    const QByteArray firstSummary = summary.readAll();
+    summary.close();
+
+    // A rerun in the same minute that does nothing but fail.
+    installer.stageList = [] { return std::vector<UpdateStage>{failingRow(true)}; };
+    run();
+    ASSERT_EQ(installer.lastRunResult, Installer::RunResult::Interrupted);
+    EXPECT_EQ(installer.lastLogFile, installer.session.pathLog + "/123_Log_E2.4.107_05032011_1407.txt");
+    // Same letter as the first: the rerun that completes gets the suffix.
+    installer.stageList = updateStages;
+    run();
+    EXPECT_EQ(installer.lastLogFile, installer.session.pathLog + "/123_Log_O2.4.107_05032011_1407_2.txt");
+    EXPECT_EQ(installer.lastLogbookFile, installer.session.pathLog + "/ManualBordo_v2.4.107_05032011_1407_3.txt");
+    EXPECT_TRUE(QFileInfo::exists(installer.session.pathLog + "/123_Log_O2.4.107_05032011_1407_2.json"));
+    // The first run's records are as it left them.
+    EXPECT_EQ(logFileText(QFileInfo(firstLog).fileName()), firstLogText);
+    EXPECT_TRUE(QFileInfo::exists(firstLogbook));
+    ASSERT_TRUE(summary.open(QIODevice::ReadOnly));
+    EXPECT_EQ(summary.readAll(), firstSummary);
+}
+
+// A build without a signing key says in every run's log and summary that downloads are not
+// verified; with a key, neither says so.
+TEST_F(UpdateRunTest, TheLogAndSummaryRecordWhetherDownloadsAreVerified)
+{
+    // A run of an installer of the given build: whether its log says so, and its summary's value.
+    const auto runWith = [](const QByteArray &key) {
+        BuildSettings settings = BuildSettings::compiled();
+        settings.signingPublicKey = key;
+        testsupport::TestSite runSite;
+        testsupport::ScriptedUserInterface runUi;
+        Installer runner(runUi, settings);
+        runner.installerDirectoryOverride = runSite.installerDirectory();
+        runner.siteReachable = [](const QString &) { return false; };
+        runner.finalReport = [](InstallerSession &, const QString &, const QString &, int) {};
+        testsupport::PackageBuilder().config("[Outros]\nVersaoPacote=2.4.107\n").writeUpdatePack(runSite.installerDirectory());
+        runner.FormCreate();
+        runner.session.pathLog = runSite.root() + "/Log";
+        runner.session.pathBackup = runSite.root() + "/Backup";
+        QDir().mkpath(runner.session.pathLog);
+        runner.activePage = tsLog;
+        runner.ChangePage(true);
+        EXPECT_EQ(runner.lastRunResult, Installer::RunResult::Completed);
+        QFile log(runner.lastLogFile);
+        EXPECT_TRUE(log.open(QIODevice::ReadOnly));
+        const bool said = platform::fromWindows1252(log.readAll()).contains(kUnverifiedDownloadsText);
+        QFile summary(runSummaryPath(runner.lastLogFile));
+        EXPECT_TRUE(summary.open(QIODevice::ReadOnly));
+        return std::make_pair(said, QJsonDocument::fromJson(summary.readAll()).object().value("downloadsVerified"));
+    };
+    EXPECT_EQ(runWith(QByteArray()), std::make_pair(true, QJsonValue(false)));
+    EXPECT_EQ(runWith(QByteArray(32, '\x01')), std::make_pair(false, QJsonValue(true)));
+}
+
 TEST_F(UpdateRunTest, AnInterruptingFailureStopsTheChainButNotTheConclusion)
 {
     bool laterStageRan = false;
@@ -310,15 +373,57 @@ TEST_F(UpdateRunTest, UnattendedRunsCountADatabaseThatDidNotOpen)
     const QString line =
         QStringLiteral("Banco \"TIVRA_PROD\" não foi atualizado: a conexão falhou. Mensagem: ORA-12154: TNS:could not resolve");
     EXPECT_EQ(installer.unvalidatedDatabases(), QStringList{line});
-    // A person sees the red mark and decides: the run itself is unchanged.
-    run();
-    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
-    // Nobody sees it in an unattended run: it is a failure of the run.
+    // Unattended, nobody sees the red mark: it is a failure of the run.
     installer.unattended = true;
     installer.session.status.clearRows();
     run();
     EXPECT_EQ(installer.lastRunResult, Installer::RunResult::CompletedWithFailures);
     EXPECT_TRUE(gridTexts().contains(line));
+}
+
+// In the wizard too, a database of the list that took no part is named at the end of the run with
+// why: a refused login makes the verdict partial; one left without credentials does not.
+TEST_F(UpdateRunTest, DatabasesThatTookNoPartAreNamedAtTheEndAndARefusedLoginMakesThePartialVerdict)
+{
+    installer.cdsDbs.append({{"ALIAS", "TIVRA_HML"}, {"DESCRICAO", "Homologação"}, {"LOGIN", ""}, {"PASSWORD", ""},
+                             {"IMAGE", int(ImageIgnored)}, {"VENDOR", "DB2"}});
+    const QString ignored = QStringLiteral("Banco \"TIVRA_HML\" não foi atualizado: ignorado na validação (sem dados para a conexão).");
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Concluído!"));
+    ASSERT_TRUE(gridTexts().contains(ignored));
+    EXPECT_EQ(installer.session.status.rows().at(gridTexts().indexOf(ignored)).image, ImageIgnored);
+    EXPECT_TRUE(logFileText(QFileInfo(installer.lastLogFile).fileName()).contains(ignored));
+
+    installer.cdsDbs.append({{"ALIAS", "TIVRA_PROD"}, {"DESCRICAO", "Produção"}, {"LOGIN", "u"}, {"PASSWORD", "p"},
+                             {"IMAGE", int(ImageError)}, {"VENDOR", "ORACLE"}});
+    installer.session.validationFailures.insert("TIVRA_PROD", "ORA-01017: invalid username/password; logon denied");
+    const QString refused = QStringLiteral("Banco \"TIVRA_PROD\" não foi atualizado: a conexão falhou. Mensagem: ORA-01017: "
+                                           "invalid username/password; logon denied");
+    installer.session.status.clearRows();
+    run();
+    EXPECT_EQ(installer.lastRunResult, Installer::RunResult::CompletedWithFailures);
+    EXPECT_EQ(installer.header.title, QStringLiteral("Processo de Atualização Parcialmente Concluído!"));
+    EXPECT_FALSE(installer.header.subtitle.contains(QStringLiteral("Todos os procedimentos foram executados com sucesso!")));
+    EXPECT_TRUE(gridTexts().contains(ignored));
+    ASSERT_TRUE(gridTexts().contains(refused));
+    EXPECT_EQ(installer.session.status.rows().at(gridTexts().indexOf(refused)).image, ImageError);
+    // The rows come at the end, after the stages.
+    EXPECT_GT(gridTexts().indexOf(refused), gridTexts().indexOf(QStringLiteral("     Arquivos extraídos com sucesso!")));
+
+    // The summary lists both, with why.
+    QFile file(runSummaryPath(installer.lastLogFile));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray databases = QJsonDocument::fromJson(file.readAll()).object().value("databases").toArray();
+    ASSERT_EQ(databases.size(), 2);
+    EXPECT_EQ(databases.at(0).toObject().value("alias").toString(), QStringLiteral("TIVRA_HML"));
+    EXPECT_FALSE(databases.at(0).toObject().value("tookPart").toBool(true));
+    EXPECT_EQ(databases.at(0).toObject().value("validation").toString(), QStringLiteral("ignored"));
+    EXPECT_EQ(databases.at(0).toObject().value("notUpdated").toString(),
+              QStringLiteral("ignorado na validação (sem dados para a conexão)."));
+    EXPECT_FALSE(databases.at(1).toObject().value("tookPart").toBool(true));
+    EXPECT_EQ(databases.at(1).toObject().value("validation").toString(), QStringLiteral("denied"));
+    EXPECT_TRUE(databases.at(1).toObject().value("notUpdated").toString().startsWith(QStringLiteral("a conexão falhou. Mensagem: ORA-01017")));
 }
 
 TEST_F(UpdateRunTest, DarnuModeGoesOnToTheNextPackageAfterAFlawlessRun)
@@ -345,6 +450,33 @@ TEST_F(UpdateRunTest, DarnuModeStopsTheChainAfterAFailure)
     EXPECT_EQ(installer.lastRunResult, Installer::RunResult::CompletedWithFailures);
     EXPECT_FALSE(installer.session.continueChain);
     EXPECT_EQ(installer.activePage, tsLog);
+}
+
+// The package extraction counts its files like the other long stages: the subtitle shows "N de M
+// arquivos" under stage 02, and events are pumped while it unpacks.
+TEST_F(UpdateRunTest, ThePackageExtractionShowsItsFileCountsAndPumpsEvents)
+{
+    testsupport::PackageBuilder builder;
+    builder.config("[Outros]\nVersaoPacote=2.4.107\nExistScript=1\n");
+    for (int i = 0; i < 4; ++i)
+        builder.add(QStringLiteral("AppTivra/Producao/Bin/M%1.dll").arg(i), QByteArray(300 * 1024, char('a' + i)));
+    builder.writeUpdatePack(installer.session.installerDirectory);
+    QStringList shown;
+    int pumpsWhileCounting = 0;
+    ui.onProcessEvents = [&] {
+        if (installer.progressSubtitle.isEmpty())
+            return;
+        ++pumpsWhileCounting;
+        if (shown.isEmpty() || shown.last() != installer.displayedSubtitle())
+            shown << installer.displayedSubtitle();
+    };
+    run();
+    ASSERT_EQ(installer.lastRunResult, Installer::RunResult::Completed);
+    // The clock stands still here: the first and the last counts are shown.
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("02. Preparação do Pacote: 0 de 5 arquivos"),
+                                  QStringLiteral("02. Preparação do Pacote: 5 de 5 arquivos")}));
+    EXPECT_GE(pumpsWhileCounting, 2);
+    EXPECT_TRUE(installer.progressSubtitle.isEmpty());
 }
 
 // While a stage counts its items the top panel's subtitle shows how far it is, repainted at most
@@ -434,7 +566,11 @@ TEST_F(UpdateRunTest, TheLogOfARunIsTheSameWithAndWithoutItsProgress)
         TerminalProgressLine line([] { return true; }, [](const QByteArray &) {});
         if (followProgress) {
             line.attach(runner.session.status);
-            QObject::connect(&runner.session.status, &StatusLog::progressReported, [reports] { ++*reports; });
+            // The binaries stage's counts (the package extraction counts its files too).
+            QObject::connect(&runner.session.status, &StatusLog::progressReported, [reports](const QString &stage) {
+                if (stage.startsWith(QStringLiteral("04.")))
+                    ++*reports;
+            });
         } else {
             QObject::disconnect(&runner.session.status, &StatusLog::progressReported, nullptr, nullptr);
         }

@@ -2,8 +2,10 @@
 // directories page pre-fill, every refusal of leaving a page, and the summary text.
 #include "app/dryrun.h"
 #include "app/installer.h"
+#include "core/clock.h"
 #include "db/connection.h"
 #include "platform/system.h"
+#include "platform/textfile.h"
 #include "support/packagebuilder.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
@@ -294,11 +296,18 @@ TEST_F(WizardTest, ADryRunChecksWithoutCreatingFoldersAndShowsTheReportInsteadOf
     for (int row = 0; row < installer.cdsChecks.count(); ++row)
         EXPECT_NE(installer.cdsChecks.text(row, "APROVADO"), QStringLiteral("N")) << installer.cdsChecks.text(row, "DETALHES").toStdString();
 
+    // A report of the same minute is already there: it stays, the new one takes a suffix.
+    setClockForTesting([] { return QDateTime(QDate(2011, 3, 5), QTime(14, 7, 33)); });
+    const QString earlier = dryRunFileName(installer.session.customerCode, "1.0.002");
+    QDir().mkpath(site.root() + "/logs");
+    platform::writeTextItems(site.root() + "/logs/" + earlier, {"anterior"});
+
     bool finished = false;
     QObject::connect(&installer, &Installer::dryRunFinished, [&finished] { finished = true; });
     installer.NextPage();
     ASSERT_EQ(installer.activePage, tsFinalizar);
     installer.NextPage();  // no confirmation: nothing is going to change
+    setClockForTesting({});
     EXPECT_TRUE(ui.boxes().empty());
     EXPECT_TRUE(finished);
     EXPECT_EQ(installer.runCount, 0);
@@ -307,8 +316,10 @@ TEST_F(WizardTest, ADryRunChecksWithoutCreatingFoldersAndShowsTheReportInsteadOf
     EXPECT_TRUE(ui.textContents().back().contains("NOVO        " + app + "/Producao/Bin/A.dll")) << ui.textContents().back().toStdString();
     EXPECT_FALSE(QFileInfo::exists(app + "/Producao/Bin/A.dll"));
     EXPECT_FALSE(QFileInfo::exists(site.installerDirectory() + "tmp"));
-    const QStringList logs = QDir(site.root() + "/logs").entryList(QDir::Files);
-    ASSERT_EQ(logs.size(), 1);
+    QStringList logs = QDir(site.root() + "/logs").entryList(QDir::Files);
+    ASSERT_EQ(logs.size(), 2);
+    ASSERT_TRUE(logs.removeOne(earlier));
+    EXPECT_EQ(platform::readText(site.root() + "/logs/" + earlier), QStringLiteral("anterior\r\n"));
     EXPECT_EQ(site.root() + "/logs/" + logs[0], installer.dryRunFile);
-    EXPECT_TRUE(logs[0].contains("_DryRun_1.0.002_"));
+    EXPECT_TRUE(logs[0].endsWith("_DryRun_1.0.002_05032011_1407_2.txt")) << logs[0].toStdString();
 }

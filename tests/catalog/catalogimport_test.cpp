@@ -225,6 +225,58 @@ TEST_P(CatalogImport, ComponentTableWithoutItsComFileFailsThatTableOnly)
     EXPECT_EQ(site.count(db, QStringLiteral("COMPONENTES")), 0);
 }
 
+// A table without a component still needs its column and link files: one that is absent or
+// cannot be read fails that table (its row, the export, status 1), never "a table without columns".
+TEST_P(CatalogImport, AColumnOrLinkFileThatCouldNotBeLoadedFailsATableWithoutAComponent)
+{
+    const QString allDone = QStringLiteral("     Todos os Catálogos de Tabelas foram atualizados com sucesso!");
+    const auto expectPedidosFailed = [&](const char *why) {
+        SCOPED_TRACE(why);
+        EXPECT_TRUE(logHas(QStringLiteral("Erro ao atualizar \"PEDIDOS\" no catálogo do sistema!")));
+        EXPECT_TRUE(logbookHas(QStringLiteral("-Erro ao atualizar \"PEDIDOS\" no catálogo do sistema!")));
+        EXPECT_FALSE(site.rows(kStage07).contains(allDone));
+        EXPECT_EQ(site.rows(kStage07).value(1),
+                  QStringLiteral("     1 Catálogo de Tabela não foi atualizado. Veja o Log para mais detalhes."));
+        EXPECT_TRUE(QFileInfo::exists(site.session.pathLog + QStringLiteral("/CatalogoComErro/DB1.zip")));
+        EXPECT_EQ(status(kVsPackCatalogo), 1);
+        // The other tables were imported all the same.
+        EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOMP")), 2);
+        EXPECT_EQ(site.count(db, QStringLiteral("CATALOGO_TABCOL"), QStringLiteral("ID_CATALOGO_TABELA = (SELECT ID_CATALOGO_TABELA "
+                                                                                   "FROM CATALOGO_TABELAS WHERE NOME_TABELA = 'PEDIDOS')")),
+                  0);
+    };
+    site.session.cdsDbs.setValue(db, QStringLiteral("ALIAS"), QStringLiteral("DB1"));
+    {
+        CatalogPackage p = samplePackage();
+        p.remove(QStringLiteral("Col2.cds"));
+        run(p);
+        EXPECT_TRUE(logHas(QStringLiteral("Col2.cds")));  // the load-time line
+        EXPECT_TRUE(logHas(QStringLiteral("Dados para importação do catálogo de colunas inválidos!!")));
+        expectPedidosFailed("column file absent");
+    }
+    site.session.status.clearRows();
+    site.session.logbook.clear();
+    site.session.package.ignorarVersao = true;
+    {
+        CatalogPackage p = samplePackage();
+        const QByteArray whole = writeBinaryPacket(packetFromCsv(QStringLiteral(
+            "ID_CATALOGO_COLUNA:i4,NOME_COLUNA:string:50,DESCR_COLUNA:string:50,IND_COLUNA:string:1,TIPO_DADO_TAB:i4,"
+            "TIPO_DADO_ITEM:i4,TIPO_DADO_INT_TAB:i4,TIPO_DADO_INT_ITEM:i4\n20,ID_PEDIDO,,S,124,1,,\n")));
+        p.file(QStringLiteral("Col2.cds"), whole.left(whole.size() / 2));
+        run(p);
+        expectPedidosFailed("column file truncated");
+    }
+    site.session.status.clearRows();
+    site.session.logbook.clear();
+    {
+        CatalogPackage p = samplePackage();
+        p.remove(QStringLiteral("TCl2.cds"));
+        run(p);
+        EXPECT_TRUE(logHas(QStringLiteral("Dados para importação do catálogo de tabelas/colunas inválidos!")));
+        expectPedidosFailed("link file absent");
+    }
+}
+
 TEST_P(CatalogImport, AMissingFieldFailsOnlyThatTableWithItsName)
 {
     CatalogPackage p = samplePackage();

@@ -7,6 +7,8 @@
 
 #include <QDate>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace tivra;
@@ -414,7 +416,7 @@ TEST(EmbeddedOpen, FailuresAreReportedAsTheVendorsDo)
     EXPECT_EQ(site.logCount(QStringLiteral("errada")), 0);  // passwords never reach the log
     EXPECT_TRUE(ConnectCurrentEntry(conn, right)) << site.logText().toStdString();
     EXPECT_FALSE(ConnectCurrentEntry(conn, garbage));
-    EXPECT_EQ(site.logCount(QStringLiteral("Err 53")), 1);
+    EXPECT_EQ(site.logCount(QStringLiteral("Err 5172")), 1) << site.logText().toStdString();
     EXPECT_FALSE(conn.isOpen());
     EXPECT_FALSE(conn.failure().isEmpty());  // kept for whoever must say why, masked as logged
     // An alias from the registry never leads the file out of the databases folder, even to a
@@ -426,6 +428,79 @@ TEST(EmbeddedOpen, FailuresAreReportedAsTheVendorsDo)
         const int entry = site.addEntry(alias, QStringLiteral("ORACLE"), QStringLiteral("tivra"), QStringLiteral("secret"));
         EXPECT_FALSE(ConnectCurrentEntry(conn, entry)) << alias.toStdString();
     }
+}
+
+// A file that is not a database is named as such in each vendor's words, never as a network or
+// listener fault that would send an administrator to the wrong place.
+TEST(EmbeddedOpen, AFileThatIsNotADatabaseIsSaidSoAndNotAsANetworkFault)
+{
+    DbSite site;
+    site.site.writeFile(QStringLiteral("installer/Databases/LIXO.db"), QByteArray(4096, 'x'));
+    DbConnection conn(site.session);
+    const std::pair<const char *, const char *> vendors[] = {{"DB2", "SQL1036C"}, {"ORACLE", "ORA-01122"}, {"MSSQL", "Err 5172"}};
+    for (const auto &[vendor, code] : vendors) {
+        SCOPED_TRACE(vendor);
+        site.session.status.clearLogText();
+        const int entry = site.addEntry(QStringLiteral("LIXO"), QLatin1String(vendor));
+        EXPECT_FALSE(ConnectCurrentEntry(conn, entry));
+        const QString log = site.logText();
+        EXPECT_TRUE(log.contains(QLatin1String(code))) << log.toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("the file is not a database"))) << log.toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("LIXO.db"))) << log.toStdString();
+        for (const char *network : {"listener", "communication", "network", "ORA-12541", "SQL30081N", "Err 53 "})
+            EXPECT_FALSE(log.contains(QLatin1String(network), Qt::CaseInsensitive)) << network;
+    }
+}
+
+// A pre-flight report may meet an embedded database that the emulation never opened (copied from
+// elsewhere, made by another tool): read-only, it is read as it is, and the file is not changed.
+TEST(EmbeddedOpen, AReadOnlyOpenReadsADatabaseTheEmulationNeverPrepared)
+{
+    DbSite site;
+    const QString path = site.folder() + QStringLiteral("/CRU.db");
+    QDir().mkpath(site.folder());
+    {
+        QSqlDatabase plain = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plain"));
+        plain.setDatabaseName(path);
+        ASSERT_TRUE(plain.open());
+        QSqlQuery statement(plain);
+        ASSERT_TRUE(statement.exec(QStringLiteral("CREATE TABLE VS_PACK_BANCO (ID INTEGER PRIMARY KEY, VERSAO_PACK TEXT)")));
+        ASSERT_TRUE(statement.exec(QStringLiteral("INSERT INTO VS_PACK_BANCO VALUES (1, '1.0.000')")));
+        plain.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("plain"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    DbConnection::setReadOnly(true);
+    struct Restore {
+        ~Restore() { DbConnection::setReadOnly(false); }
+    } restore;
+    for (const char *vendor : {"DB2", "ORACLE", "MSSQL"}) {
+        SCOPED_TRACE(vendor);
+        DbConnection conn(site.session);
+        const int entry = site.addEntry(QStringLiteral("CRU"), QLatin1String(vendor));
+        ASSERT_TRUE(ConnectCurrentEntry(conn, entry)) << site.logText().toStdString();
+        QString error;
+        const std::optional<ResultTable> rows = conn.query(QStringLiteral("SELECT VERSAO_PACK FROM VS_PACK_BANCO"), &error);
+        ASSERT_TRUE(rows.has_value()) << error.toStdString();
+        EXPECT_EQ(rows->text(0, QStringLiteral("VERSAO_PACK")), QStringLiteral("1.0.000"));
+        // The catalog views the checks read answer too.
+        const QString columns = QLatin1String(vendor) == QLatin1String("ORACLE")
+                                    ? QStringLiteral("SELECT COLUMN_NAME FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'VS_PACK_BANCO'")
+                                : QLatin1String(vendor) == QLatin1String("DB2")
+                                    ? QStringLiteral("SELECT COLNAME FROM SYSCAT.COLUMNS WHERE TABNAME = 'VS_PACK_BANCO'")
+                                    : QStringLiteral("SELECT COLUMN_NAME FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'VS_PACK_BANCO'");
+        const std::optional<ResultTable> found = conn.query(columns, &error);
+        ASSERT_TRUE(found.has_value()) << error.toStdString();
+        EXPECT_EQ(found->count(), 2);
+        EXPECT_FALSE(conn.execute(QStringLiteral("DELETE FROM VS_PACK_BANCO"), &error));
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-journal")));
 }
 
 TEST(EmbeddedOpen, DriverSettingsChooseTransportAndFolder)

@@ -143,7 +143,8 @@ protected:
         };
         walk(QString(), summary);
         for (const auto &[field, type] : documented) {
-            const bool conditional = field.startsWith(QLatin1String("databases[].")) || field.startsWith(QLatin1String("stages[]."));
+            const bool conditional = field.startsWith(QLatin1String("databases[].")) || field.startsWith(QLatin1String("stages[]."))
+                                     || field == QLatin1String("finalReport.error");
             if (!conditional) {
                 EXPECT_TRUE(seen.count(field)) << "missing field " << field.toStdString();
             }
@@ -163,6 +164,33 @@ TEST_F(QuietRun, WithoutAPackageTheFirstPageRefusesWithStatus3)
     EXPECT_TRUE(err.contains("Arquivo não encontrado: Nenhum pacote de atualização foi encontrado. Utilize o botão "
                              "\"Atualizar Pacotes\" para baixar um novo."))
         << err.toStdString();
+    // Then what to do without the button.
+    const QString pack = QDir::toNativeSeparators(site.installerDirectory() + "Update.pack");
+    EXPECT_TRUE(out.contains("Sem janela: copie o pacote de atualização para \"" + pack + "\" e execute o instalador novamente."))
+        << out.toStdString();
+}
+
+TEST_F(QuietRun, AnApplicationDirectoryThatDoesNotExistIsNamedWithWhatToDo)
+{
+    const QString missing = site.root() + "/NaoExiste/AppTivra";
+    site.writeFile("installer/Config.ini", testsupport::windowsText("[AppTivra]\nPath=" + missing + "\n"));
+    addDatabases();
+    testsupport::PackageBuilder()
+        .config("[Outros]\nVersaoPacote=1.0.002\nExistBin=1\n[BinaryToCopy]\nAppTivra\\Producao\\Bin\\App.dll\n")
+        .add("AppTivra/Producao/Bin/App.dll", "x")
+        .writeUpdatePack(site.installerDirectory());
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 3) << err.toStdString() << out.toStdString();
+    EXPECT_TRUE(out.contains("O diretório AppTivra \"" + QDir::toNativeSeparators(missing) + "\" não existe.")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Sem janela: corrija a chave Path da seção [AppTivra] de \""
+                             + QDir::toNativeSeparators(site.installerDirectory() + "Config.ini") + "\""))
+        << out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(missing));
+
+    // Without the key, the directories page says where to put it.
+    site.writeFile("installer/Config.ini", testsupport::windowsText("[AppTivra]\n"));
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 3) << err.toStdString() << out.toStdString();
+    EXPECT_TRUE(err.contains("Informe o caminho para atualização dos arquivos binários (AppTivra)!")) << err.toStdString();
+    EXPECT_TRUE(out.contains("Sem janela: informe o diretório AppTivra na chave Path da seção [AppTivra]")) << out.toStdString();
 }
 
 TEST_F(QuietRun, WithoutDatabasesTheDatabasesPageRefuses)
@@ -252,6 +280,29 @@ TEST_F(QuietRun, AFailingBinaryCopyInterruptsTheRunWithStatus2)
     // The scripts never ran: each database's version is the one it had.
     for (const QJsonValue &value : summary.value("databases").toArray())
         EXPECT_EQ(value.toObject().value("scriptVersionAfter"), value.toObject().value("scriptVersionBefore"));
+}
+
+// The maker's site of the tests' build cannot be reached: the final report cannot be delivered. The run's
+// status stays, one line on standard error says so with the cause, and the summary records it.
+TEST_F(QuietRun, AFinalReportThatCannotBeDeliveredIsSaidOnStandardErrorAndInTheSummary)
+{
+    addDatabases();
+    testsupport::PackageBuilder().config("[Outros]\nVersaoPacote=1.2.004\n").writeUpdatePack(site.installerDirectory());
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate"}), 0) << err.toStdString() << out.toStdString();
+    const QStringList lines = err.split(QLatin1Char('\n')).filter(QStringLiteral("Relatório final não enviado ao servidor: "));
+    ASSERT_EQ(lines.size(), 1) << err.toStdString();
+    const QJsonObject summary = expectDocumentedSummary("0042_Log_O1.2.004_*.json");
+    EXPECT_EQ(summary.value("finalReport").toObject().value("status").toString(), QStringLiteral("failed"));
+    const QString cause = summary.value("finalReport").toObject().value("error").toString();
+    EXPECT_FALSE(cause.isEmpty());
+    EXPECT_TRUE(lines[0].trimmed().endsWith(cause)) << err.toStdString();
+
+    // With "/nosendlog" nothing is attempted, and nothing said.
+    QDir(site.installerDirectory() + "Log").removeRecursively();
+    EXPECT_EQ(runInstaller({"/quiet", "/noupdate", "/nosendlog"}), 0) << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("não enviado"))) << err.toStdString();
+    EXPECT_EQ(expectDocumentedSummary("0042_Log_O1.2.004_*.json").value("finalReport").toObject().value("status").toString(),
+              QStringLiteral("notSent"));
 }
 
 TEST_F(QuietRun, APackageWithoutBinariesSkipsTheFileStagesAndRemovesAnEmptyBackupFolder)

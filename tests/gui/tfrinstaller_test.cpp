@@ -104,6 +104,43 @@ private Q_SLOTS:
         QVERIFY(!window->isVisible());
     }
 
+    // While a stage runs, closing the window is refused with a box that says an update is
+    // running (not the idle question), and the window stays on screen with the run.
+    void closingDuringARunIsRefusedAndTheWindowStays()
+    {
+        installer->session.pathLog = site->installerDirectory() + QStringLiteral("Log");
+        installer->siteReachable = [](const QString &) { return false; };
+        installer->finalReport = [](InstallerSession &, const QString &, const QString &, int) {};
+        bool visibleAfterClose = false;
+        installer->stageList = [&] {
+            return std::vector<UpdateStage>{{QStringLiteral("06. Scripts de Banco"),
+                                             [&](InstallerSession &s) {
+                                                 s.UpdateStatus(QStringLiteral("Executando..."), true,
+                                                                QStringLiteral("06. Scripts de Banco"), ImageSuccess, true);
+                                                 ui->answerNext(UserInterface::Ok);
+                                                 window->close();
+                                                 QCoreApplication::processEvents();
+                                                 visibleAfterClose = window->isVisible();
+                                                 saveShot(*window, QStringLiteral("10-fechar-durante-execucao"));
+                                                 return true;
+                                             },
+                                             false}};
+        };
+        installer->activePage = tsLog;
+        installer->ChangePage(true);
+        QVERIFY(visibleAfterClose);
+        QCOMPARE(ui->boxes().size(), size_t(1));
+        QCOMPARE(ui->boxes()[0].box.caption, QStringLiteral("Atualização em andamento"));
+        QCOMPARE(ui->boxes()[0].box.text,
+                 QStringLiteral("Uma atualização está em execução. Aguarde o seu término para fechar o instalador."));
+        QCOMPARE(installer->lastRunResult, Installer::RunResult::Completed);
+        // Once the run has ended, the idle question is back.
+        ui->answerNext(UserInterface::No);
+        window->close();
+        QVERIFY(window->isVisible());
+        QCOMPARE(ui->boxes().back().box.caption, QStringLiteral("Encerrar Atualizador"));
+    }
+
     void logPageShowsGroupedRowsWithPictures()
     {
         installer->PreviewPage(tsLog);

@@ -5,6 +5,7 @@
 #include "support/scriptedui.h"
 #include "support/testsite.h"
 
+#include "core/progress.h"
 #include "core/session.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,45 @@ TEST_F(ExtractFilesTest, UnpacksThePackageKeepingFolders)
     EXPECT_EQ(log(), (QStringList{expected[0].mid(2), expected[1].mid(2)}));
     EXPECT_EQ(filesUnder(m_session.workingFolder).keys(),
               (QStringList{u"AppTivra/Producao/Bin/App.dll"_s, u"Config.ini"_s, u"ExportCatalogo.zip"_s}));
+}
+
+// The stage counts the files it writes (directories are no files), reports again within a large
+// member so that a window stays alive, and ends its counting however it ends.
+TEST_F(ExtractFilesTest, CountsTheFilesForTheProgressAndEndsTheCounting)
+{
+    PackageBuilder()
+        .add(u"Config.ini"_s, "c")
+        .add(u"AppTivra\\Producao\\Bin\\Grande.dll"_s, QByteArray(3 * 1024 * 1024, 'g'))
+        .add(u"AppTivra\\Producao\\Bin\\App.dll"_s, "dll")
+        .writeUpdatePack(m_session.installerDirectory);
+    std::vector<std::pair<qint64, qint64>> reports;
+    QString stage;
+    int ended = 0;
+    QObject::connect(&m_session.status, &StatusLog::progressReported,
+                     [&](const QString &s, qint64 done, qint64 total, ProgressUnit unit) {
+                         EXPECT_EQ(unit, ProgressUnit::Files);
+                         stage = s;
+                         reports.emplace_back(done, total);
+                     });
+    QObject::connect(&m_session.status, &StatusLog::progressEnded, [&] { ++ended; });
+    EXPECT_TRUE(ExtractFiles(m_session));
+    EXPECT_EQ(stage, u"02. Preparação do Pacote"_s);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.front(), (std::pair<qint64, qint64>{0, 3}));
+    EXPECT_EQ(reports.back(), (std::pair<qint64, qint64>{3, 3}));
+    // The counts never go back, and the large member gave more than one report of its own.
+    for (size_t i = 1; i < reports.size(); ++i)
+        EXPECT_GE(reports[i].first, reports[i - 1].first);
+    EXPECT_GT(reports.size(), size_t(5));
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(progressText(3, 3, ProgressUnit::Files), u"3 de 3 arquivos"_s);
+
+    // A damaged package ends the counting too.
+    removeWorkingFolder(m_session);
+    m_site.writeFile(u"installer/Update.pack"_s, "not a zip");
+    ended = 0;
+    EXPECT_FALSE(ExtractFiles(m_session));
+    EXPECT_EQ(ended, 0);  // nothing was counted, so nothing ends
 }
 
 // A leftover working folder, or an installer folder where it cannot be made, stops the stage.

@@ -88,6 +88,30 @@ TEST(TextFile, KeepsTheOldFileWhenTheWriteFails)
     EXPECT_EQ(readBytes(path), QByteArray("old\r\n"));
 }
 
+TEST(TextFile, ANewFileNeverReplacesOneThatExistsButTakesTheNextSuffix)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("123_Log_O1.0_05032011_1407.txt"));
+    EXPECT_EQ(writeNewTextItems(path, {"primeira"}), path);
+    // The second and third in the same minute get a suffix; the first stays as it was.
+    EXPECT_EQ(writeNewTextItems(path, {"segunda"}), dir.filePath("123_Log_O1.0_05032011_1407_2.txt"));
+    EXPECT_EQ(writeNewTextItems(path, {"terceira"}), dir.filePath("123_Log_O1.0_05032011_1407_3.txt"));
+    EXPECT_EQ(readBytes(path), QByteArray("primeira\r\n"));
+    EXPECT_EQ(readBytes(dir.filePath("123_Log_O1.0_05032011_1407_2.txt")), QByteArray("segunda\r\n"));
+    // A companion that exists (a summary left without its log) takes the name too.
+    ASSERT_TRUE(writeBytes(dir.filePath("x_1407.json"), "{}"));
+    EXPECT_EQ(writeNewTextItems(dir.filePath("x_1407.txt"), {"a"}, nullptr, {".json"}), dir.filePath("x_1407_2.txt"));
+    EXPECT_EQ(readBytes(dir.filePath("x_1407.json")), QByteArray("{}"));
+    // A name without an extension.
+    ASSERT_TRUE(writeBytes(dir.filePath("plain"), "old"));
+    EXPECT_EQ(writeNewTextItems(dir.filePath("plain"), {"a"}), dir.filePath("plain_2"));
+    EXPECT_EQ(readBytes(dir.filePath("plain")), QByteArray("old"));
+
+    QString error;
+    EXPECT_TRUE(writeNewTextItems(dir.filePath("missing/log.txt"), {"a"}, &error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
+}
+
 TEST(TextFile, ReadsWindows1252TextAndLines)
 {
     QTemporaryDir dir;

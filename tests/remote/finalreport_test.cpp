@@ -1,6 +1,7 @@
 // The final report: the header put in front of the log file, the post to the maker's endpoint,
 // and a run whose report cannot be delivered.
 #include "app/installer.h"
+#include "app/runsummary.h"
 #include "app/updaterun.h"
 #include "core/clock.h"
 #include "makersite.h"
@@ -15,6 +16,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 using namespace tivra;
@@ -92,6 +95,50 @@ TEST_F(FinalReportTest, ALogDeletedBeforeTheUploadSendsNothingAndASilentServerIs
     EXPECT_TRUE(platform::readText(log).startsWith(QStringLiteral("**************   Atualização do Tivra*")));
 }
 
+TEST_F(FinalReportTest, TheDeliveryIsRecordedWithWhyItFailed)
+{
+    const QString log = site.writeFile("Log/log.txt", "linha\r\n");
+    remote::EnviaLogFinal(session, log, QStringLiteral("Processo de atualização concluído!"), 0, remote::reportOptions(session));
+    EXPECT_EQ(session.runReport.finalReport.outcome, DeliveryReport::Outcome::Sent);
+    EXPECT_TRUE(session.runReport.finalReport.error.isEmpty());
+
+    // A site that answers with an error page did not take the report.
+    build.makerSite = server.siteAddress() + "misbehave/nowhere/";
+    remote::EnviaLogFinal(session, log, QStringLiteral("Processo de atualização concluído!"), 0, remote::reportOptions(session));
+    EXPECT_EQ(session.runReport.finalReport.outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_EQ(session.runReport.finalReport.error, QStringLiteral("o servidor respondeu com o status 404"));
+
+    // Nobody listening: the transfer's error.
+    const int port = server.port();
+    server.stop();
+    build.makerSite = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    remote::EnviaLogFinal(session, log, QStringLiteral("Processo de atualização concluído!"), 0, remote::reportOptions(session));
+    EXPECT_EQ(session.runReport.finalReport.outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_FALSE(session.runReport.finalReport.error.isEmpty());
+
+    // A log that went away is not sent, and that is said too.
+    remote::EnviaLogFinal(session, site.root() + "/Log/sumiu.txt", QStringLiteral("x"), 0, remote::reportOptions(session));
+    EXPECT_EQ(session.runReport.finalReport.outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_EQ(session.runReport.finalReport.error, QStringLiteral("o arquivo de log não pôde ser lido"));
+}
+
+TEST(UploadBounds, TheWholeUploadsBoundGrowsWithTheFileUpToACeiling)
+{
+    remote::HttpOptions base;
+    base.totalTimeoutMs = 60000;
+    EXPECT_EQ(remote::uploadOptions(base, 0).totalTimeoutMs, 60000);
+    // 20 MB at 8 KiB/s: the base minute and the file's own time.
+    const qint64 large = 20LL * 1024 * 1024;
+    EXPECT_EQ(remote::uploadOptions(base, large).totalTimeoutMs, 60000 + large * 1000 / remote::kSlowestUploadBytesPerSecond);
+    EXPECT_GT(remote::uploadOptions(base, large).totalTimeoutMs, remote::uploadOptions(base, large / 2).totalTimeoutMs);
+    EXPECT_EQ(remote::uploadOptions(base, 1LL << 40).totalTimeoutMs, remote::kMaxUploadTimeoutMs);
+    // The rest of the options stay.
+    base.connectTimeoutMs = 1234;
+    base.stallTimeoutS = 60;
+    EXPECT_EQ(remote::uploadOptions(base, large).connectTimeoutMs, 1234);
+    EXPECT_EQ(remote::uploadOptions(base, large).stallTimeoutS, 60);
+}
+
 TEST_F(FinalReportTest, TheRunSendsItsReportAndAnUnreachableEndpointChangesNothing)
 {
     platform::setCommandLineArguments({"/noupdate"});
@@ -120,6 +167,14 @@ TEST_F(FinalReportTest, TheRunSendsItsReportAndAnUnreachableEndpointChangesNothi
         if (reachable) {
             ASSERT_EQ(server.uploads().size(), 1u);
         }
+        // The summary, written again after the report, records its delivery.
+        QFile summaryFile(runSummaryPath(installer.lastLogFile));
+        ASSERT_TRUE(summaryFile.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(summaryFile.readAll()).object().value("finalReport").toObject();
+        EXPECT_EQ(report.value("status").toString(), reachable ? QStringLiteral("sent") : QStringLiteral("failed"));
+        EXPECT_EQ(report.contains("error"), !reachable);
+        EXPECT_EQ(installer.session.runReport.finalReport.outcome,
+                  reachable ? DeliveryReport::Outcome::Sent : DeliveryReport::Outcome::Failed);
     }
     // With "/nosendlog" the log keeps no header and nothing goes out.
     platform::setCommandLineArguments({"/noupdate", "/nosendlog"});

@@ -97,6 +97,21 @@ TEST(UserListTest, RecordsAreCutAtBreaksAndLineEndsBelongToNoField)
     EXPECT_TRUE(parseUserList(QString()).empty());
 }
 
+TEST(UserListTest, PasswordsWithAccentsAreDigestedAsWindows1252Text)
+{
+    // Digests as the support site's list holds them: MD5 over the single-byte text.
+    EXPECT_EQ(md5Hex(QString::fromUtf8("Ação2024")), QStringLiteral("7bbc8a9793eeb48b209f0c0f5f3621c5"));
+    EXPECT_EQ(md5Hex(QString::fromUtf8("Señor€")), QStringLiteral("33fce68372984e2ecb28904ea8ec7240"));
+    const std::vector<SacUser> users =
+        parseUserList(QStringLiteral("JOÃO,7bbc8a9793eeb48b209f0c0f5f3621c5,C07<BR>"
+                                     "ANA,e59a65955178f29198fa5ae00789bd2a,C08<BR>"));
+    EXPECT_EQ(authenticateSacUser(users, QString::fromUtf8("joão"), QString::fromUtf8(" Ação2024 "), QString()),
+              QStringLiteral("C07"));
+    EXPECT_FALSE(authenticateSacUser(users, QString::fromUtf8("joão"), QString::fromUtf8("Acao2024"), QString()));
+    // A digest of the UTF-8 bytes is not the list's digest of that password.
+    EXPECT_FALSE(authenticateSacUser(users, QStringLiteral("ana"), QString::fromUtf8("Ação2024"), QString()));
+}
+
 TEST(UserListTest, SignInRules)
 {
     const QString digest = md5Hex(QStringLiteral("segredo"));

@@ -6,6 +6,7 @@
 #include "core/session.h"
 #include "remote/packagedownload.h"
 #include "remote/signature.h"
+#include "signingkey.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
 
@@ -15,8 +16,6 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 
 using namespace tivra;
 using makersite::LocalMakerSite;
@@ -185,6 +184,21 @@ TEST_F(DownloadWindowTest, SignInListsTheCustomersVersionsWithTheInstalledColumn
     EXPECT_FALSE(session->status.logText().join(QString()).contains(QStringLiteral("segredo")));
 }
 
+TEST_F(DownloadWindowTest, AnAccentedPasswordSignsInAgainstTheSitesSingleByteDigest)
+{
+    // The site's list holds the MD5 of "Ação2024" as Windows-1252 text, and a user name with an
+    // accent in the same single-byte text.
+    write("users.txt", "JO\xc3O,7bbc8a9793eeb48b209f0c0f5f3621c5,C01<BR>");
+    window->FormShow();
+    window->edUsuarioSAC = QString::fromUtf8("João");
+    window->edSenhaSAC = QString::fromUtf8("Ação2024");
+    window->edDirAppTivra = site.appDirectory();
+    window->btAuthClick();
+    EXPECT_TRUE(ui.boxes().empty()) << ui.boxes().front().box.text.toStdString();
+    EXPECT_EQ(window->codigoClienteSAC, QStringLiteral("C01"));
+    EXPECT_FALSE(window->authPanelVisible);
+}
+
 TEST_F(DownloadWindowTest, UserListErrorsAndListingFaultsAreBoundedAndClear)
 {
     // An error page instead of the list: nobody signs in.
@@ -288,6 +302,67 @@ TEST_F(DownloadWindowTest, DownloadsReplaceUpdatePackOnlyWhenComplete)
     EXPECT_FALSE(QFile::exists(site.installerDirectory() + QStringLiteral("Update.tmp")));
 }
 
+// A download brings at most the size the listing announces (with a small margin), or a fixed
+// ceiling where it announces none; a folder without room for it is said so before anything starts.
+TEST_F(DownloadWindowTest, DownloadsAreBoundedBySizeAndNeedTheRoomTheyAnnounce)
+{
+    window->versaoPacoteCarregado = QStringLiteral("2.1.0");
+    signIn();
+    const int row = rowOf("2.1.1");  // announced 2 000 000 bytes
+    EXPECT_EQ(window->downloadLimit(2000000), 2000000 + 20000 + remote::PackageDownloadWindow::kDownloadMarginBytes);
+    EXPECT_EQ(window->downloadLimit(0), window->downloadCeilingBytes);
+    const auto download = [&](const QString &link) {
+        window->cdsVersoes.setValue(row, "LINK", link);
+        ui.answerNext(UserInterface::Yes);
+        ui.answerNext(UserInterface::Ok);
+        window->qgVersoesColumn2ButtonClick(row);
+        return ui.boxes().back().box.text;
+    };
+    const QString tooLarge = QStringLiteral("a resposta do servidor excede o tamanho esperado");
+    // Announces 2 GiB: refused before the first byte.
+    QString text = download(server.siteAddress() + QStringLiteral("misbehave/huge"));
+    EXPECT_TRUE(text.contains(tooLarge)) << text.toStdString();
+    // Announces nothing and never ends: cut off at the listing's size.
+    text = download(server.siteAddress() + QStringLiteral("misbehave/endless"));
+    EXPECT_TRUE(text.contains(tooLarge)) << text.toStdString();
+    // Where the listing gives no size, the ceiling bounds it.
+    window->cdsVersoes.setValue(row, "SIZE_INT", 0);
+    window->downloadCeilingBytes = 1024 * 1024;
+    text = download(server.siteAddress() + QStringLiteral("misbehave/endless"));
+    EXPECT_TRUE(text.contains(tooLarge)) << text.toStdString();
+    EXPECT_EQ(readAll(packagePath()), kFormer);
+    EXPECT_EQ(installerFiles(), QStringList{"Update.pack"});
+
+    // Not enough room: nothing is fetched, and the box says how much is needed and free.
+    window->cdsVersoes.setValue(row, "SIZE_INT", 2000000);
+    window->cdsVersoes.setValue(row, "LINK", QString(server.repositoryAddress() + QStringLiteral("2.1.1/Update.pack")));
+    QStringList asked;
+    window->freeSpace = [&asked](const QString &folder) {
+        asked << folder;
+        return qint64(1500000);
+    };
+    ui.answerNext(UserInterface::Yes);
+    ui.answerNext(UserInterface::Ok);
+    window->qgVersoesColumn2ButtonClick(row);
+    const QChar separator = QLocale::system().decimalPoint().at(0);
+    EXPECT_EQ(ui.boxes().back().box.text,
+              QStringLiteral("Espaço livre insuficiente em \"") + QDir::toNativeSeparators(site.installerDirectory())
+                  + QStringLiteral("\" para baixar o pacote 2.1.1: são necessários 2 Mb e há 1") + separator
+                  + QStringLiteral("5 Mb livres. O pacote atual do instalador foi mantido."));
+    EXPECT_EQ(ui.boxes().back().box.caption, QStringLiteral("Erro"));
+    EXPECT_EQ(asked, QStringList{site.installerDirectory()});
+    EXPECT_EQ(readAll(packagePath()), kFormer);
+    EXPECT_FALSE(window->novoPacote);
+
+    // With room, the same download goes through.
+    window->freeSpace = [](const QString &) { return qint64(10) * 1000 * 1000; };
+    ui.answerNext(UserInterface::Yes);
+    ui.answerNext(UserInterface::Ok);
+    window->qgVersoesColumn2ButtonClick(row);
+    EXPECT_EQ(readAll(packagePath()), newPackage);
+    EXPECT_TRUE(window->novoPacote);
+}
+
 TEST_F(DownloadWindowTest, DescriptionAndImportFromDisk)
 {
     signIn();
@@ -327,7 +402,8 @@ TEST_F(DownloadWindowTest, DescriptionAndImportFromDisk)
 TEST_F(DownloadWindowTest, DarnuChainFetchesTheFirstVersionNotInstalled)
 {
     databases = {{"PROD", 1, 210}};
-    write("repo/Versoes.txt", "2.1.0=10=Todos=x=S\r\n2.1.1=10=C01=x=S\r\n2.2.0=10=Todos=x=S\r\n");
+    // 2.1.1 announces its real size: a download is bounded by it.
+    write("repo/Versoes.txt", "2.1.0=10=Todos=x=S\r\n2.1.1=" + QByteArray::number(newPackage.size()) + "=C01=x=S\r\n2.2.0=10=Todos=x=S\r\n");
     // Remembered data from an earlier sign-in.
     window->FormShow();
     window->edUsuarioSAC = QStringLiteral("maria");
@@ -380,30 +456,6 @@ TEST_F(DownloadWindowTest, DarnuChainFetchesTheFirstVersionNotInstalled)
     EXPECT_EQ(closed.count(), 2);
 }
 
-namespace {
-// A fresh Ed25519 key: the PEM private key written to a file, the raw public key returned.
-QByteArray makeKey(const QString &pemPath)
-{
-    EVP_PKEY *key = nullptr;
-    EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr);
-    EVP_PKEY_keygen_init(ctx);
-    EVP_PKEY_keygen(ctx, &key);
-    EVP_PKEY_CTX_free(ctx);
-    QByteArray publicKey(32, '\0');
-    size_t length = 32;
-    EVP_PKEY_get_raw_public_key(key, reinterpret_cast<unsigned char *>(publicKey.data()), &length);
-    BIO *bio = BIO_new(BIO_s_mem());
-    PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
-    char *data = nullptr;
-    const long size = BIO_get_mem_data(bio, &data);
-    QFile file(pemPath);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(data, size);
-    BIO_free(bio);
-    EVP_PKEY_free(key);
-    return publicKey;
-}
-}  // namespace
 
 TEST_F(DownloadWindowTest, SignedBuildsAcceptOnlyValidSignatures)
 {
@@ -443,4 +495,59 @@ TEST_F(DownloadWindowTest, SignedBuildsAcceptOnlyValidSignatures)
     // Without a key nothing is asked for, even a bad signature is not fetched.
     EXPECT_EQ(remote::checkDownloadedSignature({}, packagePath(), server.repositoryAddress() + "x.sig"),
               remote::SignatureOutcome::NotRequired);
+}
+
+// A signed build checks a package taken from disk like a download: an import and a local copy of
+// a chain need the signature beside them (Update.pack.sig).
+TEST_F(DownloadWindowTest, SignedBuildsCheckPackagesTakenFromDiskToo)
+{
+    const QString pem = site.root() + QStringLiteral("/signing.pem");
+    build.signingPublicKey = makeKey(pem);
+    QString error;
+    signIn();
+
+    const QString other = site.writeFile(QStringLiteral("pendrive/Update.pack"), "imported");
+    const auto import = [&] {
+        ui.chooseNext(other);
+        ui.answerNext(UserInterface::Yes);
+        ui.answerNext(UserInterface::Ok);
+        window->btCopyPacoteClick();
+        return ui.boxes().back().box.text;
+    };
+    EXPECT_EQ(import(), QStringLiteral("O pacote \"") + QDir::toNativeSeparators(other)
+                            + QStringLiteral("\" não tem assinatura (o arquivo \"Update.pack.sig\" ao lado dele) e foi recusado. "
+                                             "O pacote atual do instalador foi mantido."));
+    site.writeFile(QStringLiteral("pendrive/Update.pack.sig"), remote::signFileEd25519(pem, pem, &error));
+    EXPECT_TRUE(import().contains(QStringLiteral("tem assinatura inválida")));
+    EXPECT_EQ(readAll(packagePath()), kFormer);
+    EXPECT_FALSE(window->novoPacote);
+    EXPECT_EQ(installerFiles(), QStringList{"Update.pack"});
+    site.writeFile(QStringLiteral("pendrive/Update.pack.sig"), remote::signFileEd25519(pem, other, &error));
+    EXPECT_EQ(import(), QStringLiteral("Pacote importado com sucesso! Os dados serão carregados agora."));
+    EXPECT_EQ(readAll(packagePath()), QByteArray("imported"));
+
+    // A chain's local copy with a wrong signature is refused and the version is downloaded
+    // instead, checked as every download.
+    databases = {{"PROD", 1, 210}};
+    write("repo/Versoes.txt", "2.1.0=10=Todos=x=S\r\n2.1.1=" + QByteArray::number(newPackage.size()) + "=C01=x=S\r\n");
+    write("repo/2.1.1/Update.pack.sig", remote::signFileEd25519(pem, site.root() + QStringLiteral("/site/repo/2.1.1/Update.pack"), &error));
+    window->cbLembrarDados = true;
+    window->SalvaDadosAcesso();
+    window->novoPacote = false;
+    session->darnuMode = true;
+    session->continueChain = true;
+    const QString local = site.writeFile(QStringLiteral("cwd/2.1.1/Update.pack"), "local 2.1.1");
+    site.writeFile(QStringLiteral("cwd/2.1.1/Update.pack.sig"), QByteArray(64, 's'));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(site.root() + QStringLiteral("/cwd"));
+    ui.clearBoxes();
+    ui.answerNext(UserInterface::Ok);
+    window->FormShow();
+    window->Timer1Timer();
+    QDir::setCurrent(previous);
+    ASSERT_FALSE(ui.boxes().empty());
+    EXPECT_TRUE(ui.boxes().front().box.text.startsWith(QStringLiteral("O pacote \"") + QDir::toNativeSeparators(local)))
+        << ui.boxes().front().box.text.toStdString();
+    EXPECT_EQ(readAll(packagePath()), newPackage);
+    EXPECT_TRUE(window->novoPacote);
 }

@@ -6,6 +6,7 @@
 #include "platform/system.h"
 #include "remote/selfupdate.h"
 #include "remote/signature.h"
+#include "signingkey.h"
 #include "support/scriptedui.h"
 #include "support/testsite.h"
 
@@ -148,11 +149,12 @@ TEST_F(SelfUpdateTest, FailedOrRefusedDownloadsLeaveTheRunningInstallerAsItWas)
     EXPECT_EQ(installerFiles(), QStringList{"tivra-installer"});
     EXPECT_EQ(progress, (QList<bool>{true, false}));
 
-    // A signed build refuses an installer without a valid signature.
+    // A signed build refuses a published version text without a valid signature (the
+    // installer's own is checked in the next test).
     site.writeFile(QStringLiteral("site/repo/Installer.exe"), "new executable");
     build.signingPublicKey = QByteArray(32, 'k');
     site.writeFile(QStringLiteral("site/repo/Installer.exe.sig"), QByteArray(64, 's'));
-    ui.answerNext(UserInterface::Ok);
+    site.writeFile(QStringLiteral("site/repo/VersaoInstaller.txt.sig"), QByteArray(64, 's'));
     ui.answerNext(UserInterface::Ok);
     EXPECT_EQ(remote::VerificaVersaoInstalador(*session, environment), SelfUpdateOutcome::DownloadFailed);
     EXPECT_TRUE(ui.boxes().back().box.text.contains(QStringLiteral("assinatura inválida")));
@@ -171,6 +173,52 @@ TEST_F(SelfUpdateTest, FailedOrRefusedDownloadsLeaveTheRunningInstallerAsItWas)
     ui.answerNext(UserInterface::Ok);
     EXPECT_EQ(remote::VerificaVersaoInstalador(*session, environment), SelfUpdateOutcome::RestartFailed);
     EXPECT_TRUE(ui.boxes().back().box.text.contains(QStringLiteral("sem permissão")));
+}
+
+// With a signing key the published version text must be signed too, so that it cannot be swapped
+// on the way to bring back an older signed installer; the installer itself must be signed.
+TEST_F(SelfUpdateTest, ASignedBuildNeedsTheVersionTextAndTheInstallerSigned)
+{
+    const QString pem = site.root() + QStringLiteral("/signing.pem");
+    build.signingPublicKey = makeKey(pem);
+    const auto sign = [&](const QString &relative) {
+        QString error;
+        const QByteArray signature = remote::signFileEd25519(pem, site.root() + QStringLiteral("/site/repo/") + relative, &error);
+        ASSERT_EQ(signature.size(), 64) << error.toStdString();
+        site.writeFile(QStringLiteral("site/repo/") + relative + QStringLiteral(".sig"), signature);
+    };
+    publish("1.4.0.13");
+    sign(QStringLiteral("Installer.exe"));
+    // The text has no signature: nothing is fetched, the running installer stays.
+    ui.answerNext(UserInterface::Ok);
+    EXPECT_EQ(remote::VerificaVersaoInstalador(*session, environment), SelfUpdateOutcome::DownloadFailed);
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_EQ(ui.boxes()[0].box.text, QStringLiteral("A versão publicada do instalador (1.4.0.13) não tem assinatura publicada e "
+                                                     "foi ignorada. O instalador atual continuará em uso."));
+    EXPECT_EQ(readAll(executable), QByteArray("old executable"));
+    // A signature of another text (the one of an older release, replayed) does not fit.
+    publish("1.4.0.10");
+    sign(QStringLiteral("VersaoInstaller.txt"));
+    publish("1.4.0.13");
+    ui.answerNext(UserInterface::Ok);
+    EXPECT_EQ(remote::VerificaVersaoInstalador(*session, environment), SelfUpdateOutcome::DownloadFailed);
+    EXPECT_TRUE(ui.boxes().back().box.text.contains(QStringLiteral("tem assinatura inválida"))) << ui.boxes().back().box.text.toStdString();
+    EXPECT_EQ(readAll(executable), QByteArray("old executable"));
+    EXPECT_TRUE(restartedWith.isEmpty());
+    // The text signed, the installer's signature wrong: the installer is refused.
+    sign(QStringLiteral("VersaoInstaller.txt"));
+    site.writeFile(QStringLiteral("site/repo/Installer.exe.sig"), QByteArray(64, 's'));
+    ui.answerNext(UserInterface::Ok);
+    ui.answerNext(UserInterface::Ok);
+    EXPECT_EQ(remote::VerificaVersaoInstalador(*session, environment), SelfUpdateOutcome::DownloadFailed);
+    EXPECT_TRUE(ui.boxes().back().box.text.startsWith(QStringLiteral("O instalador baixado tem assinatura inválida")))
+        << ui.boxes().back().box.text.toStdString();
+    EXPECT_EQ(readAll(executable), QByteArray("old executable"));
+    // Both signed: the update goes on.
+    sign(QStringLiteral("Installer.exe"));
+    ui.answerNext(UserInterface::Ok);
+    EXPECT_EQ(remote::VerificaVersaoInstalador(*session, environment), SelfUpdateOutcome::Restarted);
+    EXPECT_EQ(readAll(executable), QByteArray("new executable"));
 }
 
 TEST(SwapBatchTest, SevenLinesThatNameTheInstallersOwnFiles)

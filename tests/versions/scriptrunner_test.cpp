@@ -96,11 +96,19 @@ TEST_P(ScriptRunner, DependentsOfAFailureAreSkippedCountedNotExported)
     EXPECT_EQ(platform::readText(exports.filePath(files.first())), QStringLiteral("INSERT INTO NADA (ID) VALUES (1);\r\n"));
 
     // A dependency list shorter than the script leaves the statements past its end independent.
+    // The second export of the same minute goes beside the first, which stays as it was.
+    setClockForTesting([] { return QDateTime(QDate(2011, 3, 5), QTime(14, 7)); });
     dependencies() = QStringList{"1=N"};
     site.session.status.clearRows();
     AtualizaScripts(site.session);
+    site.session.status.clearRows();
+    AtualizaScripts(site.session);
+    setClockForTesting({});
     EXPECT_EQ(rows().at(1), QStringLiteral("2|     1 script não foi executado."));
-    EXPECT_EQ(site.count(entry, QStringLiteral("T1")), 2);
+    EXPECT_EQ(site.count(entry, QStringLiteral("T1")), 4);
+    EXPECT_TRUE(exports.exists(QStringLiteral("1.0.000_BASE_05032011_1407.sql")));
+    EXPECT_TRUE(exports.exists(QStringLiteral("1.0.000_BASE_05032011_1407_2.sql")));
+    EXPECT_EQ(platform::readText(exports.filePath(files.first())), QStringLiteral("INSERT INTO NADA (ID) VALUES (1);\r\n"));
 }
 
 TEST_P(ScriptRunner, ResumeSkipsLoggedStatements)

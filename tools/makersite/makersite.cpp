@@ -112,6 +112,13 @@ struct LocalMakerSite::Impl {
                                               return sink.write(block.data(), std::min(length, block.size()));
                                           });
         });
+        // Sends without announcing a size and never ends (until the server stops).
+        server.Get("/misbehave/endless", [this](const httplib::Request &, httplib::Response &response) {
+            response.set_chunked_content_provider("application/octet-stream", [this](size_t, httplib::DataSink &sink) {
+                static const std::string block(64 * 1024, 'z');
+                return !stopping && sink.write(block.data(), block.size());
+            });
+        });
         server.Get("/misbehave/halfway", [](const httplib::Request &, httplib::Response &response) {
             response.set_content_provider(1000000, "application/octet-stream",
                                           [](size_t offset, size_t, httplib::DataSink &sink) {

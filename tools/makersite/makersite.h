@@ -13,6 +13,7 @@
 //   /misbehave/loop        redirects to itself
 //   /misbehave/huge        announces and streams 2 GiB
 //   /misbehave/halfway     announces 1 000 000 bytes and closes after 1 000
+//   /misbehave/endless     streams without announcing a size, until the site stops
 //   /misbehave/silent      accepts and never answers (until the site stops)
 #pragma once
 

@@ -113,10 +113,22 @@ bool Emulation::open(const QString &folder, const ConnectRequest &request, QStri
 
     configureSqlite();
     const QByteArray file = utf8(path);
-    if (sqlite3_open_v2(file.constData(), &m_db, request.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr)
-        != SQLITE_OK) {
-        const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
-        return fail({ErrKind::CannotConnect, request.alias, message, {}});
+    const QString nativePath = QDir::toNativeSeparators(path);
+    // What is wrong with the file itself is said as such: it is no network fault.
+    const auto fileFault = [&](int code, const QString &engineText) {
+        const int primary = code & 0xff;
+        const QString what = primary == SQLITE_NOTADB    ? QStringLiteral("the file is not a database")
+                             : primary == SQLITE_CORRUPT ? QStringLiteral("the file is damaged")
+                             : primary == SQLITE_BUSY || primary == SQLITE_LOCKED
+                                 ? QStringLiteral("the file is locked by another program")
+                                 : QStringLiteral("the file cannot be read: ") + engineText;
+        return fail({ErrKind::FileUnusable, request.alias, nativePath, what});
+    };
+    const int opened = sqlite3_open_v2(file.constData(), &m_db, request.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    if (opened != SQLITE_OK) {
+        if (!m_db)
+            return fail({ErrKind::CannotConnect, request.alias, QStringLiteral("out of memory"), {}});
+        return fileFault(sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
     sqlite3_busy_timeout(m_db, 3000);
     sqlite3_extended_result_codes(m_db, 1);
@@ -125,7 +137,15 @@ bool Emulation::open(const QString &folder, const ConnectRequest &request, QStri
     if (sqlite3_exec(m_db, "SELECT COUNT(*) FROM main.sqlite_schema", nullptr, nullptr, &message) != SQLITE_OK) {
         const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(m_db));
         sqlite3_free(message);
-        return fail({ErrKind::CannotConnect, request.alias, text, {}});
+        return fileFault(sqlite3_extended_errcode(m_db), text);
+    }
+    // A read-only open (the pre-flight report) of a file the emulation never prepared cannot create
+    // the emulation's own tables in it: the report then reads a copy in memory, which gets them,
+    // and the file stays exactly as it was.
+    if (request.readOnly && !hasEmulationTables()) {
+        QString copyError;
+        if (!copyIntoMemory(&copyError))
+            return fileFault(SQLITE_IOERR, copyError);
     }
     for (const QString &statement : emulationTableStatements())
         sqlite3_exec(m_db, utf8(statement).constData(), nullptr, nullptr, nullptr);  // a read-only file keeps what it has
@@ -151,6 +171,36 @@ bool Emulation::open(const QString &folder, const ConnectRequest &request, QStri
             return fail({ErrKind::CannotConnect, request.alias, text, {}});
         }
     }
+    return true;
+}
+
+bool Emulation::hasEmulationTables()
+{
+    const QVariant count = scalar(QStringLiteral("SELECT COUNT(*) FROM main.sqlite_schema WHERE type = 'table' AND name IN ("
+                                                 "'TIVRA_EMU_TABLESPACES', 'TIVRA_EMU_SEQUENCES', 'TIVRA_EMU_CONSTRAINTS', "
+                                                 "'TIVRA_EMU_CONSTRAINT_COLUMNS', 'TIVRA_EMU_COLUMNS', 'TIVRA_EMU_USERS')"));
+    return count.isValid() && count.toLongLong() == qsizetype(emulationTableStatements().size());
+}
+
+bool Emulation::copyIntoMemory(QString *error)
+{
+    sqlite3 *memory = nullptr;
+    if (sqlite3_open_v2(":memory:", &memory, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        *error = QString::fromUtf8(memory ? sqlite3_errmsg(memory) : "out of memory");
+        sqlite3_close_v2(memory);
+        return false;
+    }
+    sqlite3_backup *backup = sqlite3_backup_init(memory, "main", m_db, "main");
+    const int rc = backup ? sqlite3_backup_step(backup, -1) : sqlite3_errcode(memory);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) {
+        *error = QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close_v2(memory);
+        return false;
+    }
+    sqlite3_close_v2(m_db);
+    m_db = memory;
+    sqlite3_extended_result_codes(m_db, 1);
     return true;
 }
 

@@ -110,6 +110,11 @@ private:
     bool modifyColumn(const QString &table, Statement &s, int from, int to, EmuError *error);
     bool checkStorageClauses(Statement &s, int from, int to, EmuError *error);
     bool parseConstraint(Statement &s, int &i, int end, const QString &column, Constraint *c);
+    // Whether the open file holds every table of the emulation's own.
+    bool hasEmulationTables();
+    // Replaces the open file by a copy of it in memory (a read-only open of a file without the
+    // emulation's tables); the file is closed untouched.
+    bool copyIntoMemory(QString *error);
 
     sqlite3 *m_db = nullptr;
     Vendor m_vendor;

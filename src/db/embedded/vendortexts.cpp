@@ -134,6 +134,11 @@ QString db2Text(const EmuError &e, const QString &schema)
         return db2(QStringLiteral("SQL30081N"), QStringLiteral("A communication error has been detected while connecting to ") + q(e.a) +
                                                    QStringLiteral(" (") + e.b + QStringLiteral(")."),
                    QStringLiteral("08001"));
+    case ErrKind::FileUnusable:
+        return db2(QStringLiteral("SQL1036C"), QStringLiteral("An I/O error occurred while accessing the database ") + q(e.a) +
+                                                   QStringLiteral(". (embedded database file ") + q(e.b) + QStringLiteral(": ") + e.c +
+                                                   QStringLiteral(")"),
+                   QStringLiteral("58030"));
     case ErrKind::NotNullColumnAdd:
         return db2(QStringLiteral("SQL0193N"), QStringLiteral("In an ALTER TABLE statement, the column ") + q(e.a) +
                                                    QStringLiteral(" has been specified as NOT NULL and either the DEFAULT clause was not specified or was specified as DEFAULT NULL."),
@@ -230,6 +235,9 @@ QString oracleText(const EmuError &e, const QString &schema)
                                 QLatin1Char(')'));
     case ErrKind::LoginFailed: return ora("01017", QStringLiteral("invalid username/password; logon denied"));
     case ErrKind::CannotConnect: return ora("12541", QStringLiteral("TNS:no listener (") + e.b + QLatin1Char(')'));
+    case ErrKind::FileUnusable:
+        return ora("01122", QStringLiteral("database file 1 failed verification check (embedded database file ") + q(e.b) +
+                                QStringLiteral(": ") + e.c + QLatin1Char(')'));
     case ErrKind::NotNullColumnAdd: return ora("01758", QStringLiteral("table must be empty to add mandatory (NOT NULL) column"));
     case ErrKind::NoMatchingKey: return ora("02270", QStringLiteral("no matching unique or primary key for this column-list"));
     case ErrKind::ValidateDuplicate:
@@ -329,6 +337,9 @@ QString mssqlText(const EmuError &e)
     case ErrKind::CannotConnect:
         return mss(53, QStringLiteral("A network-related or instance-specific error occurred while establishing a connection to SQL Server (") +
                            e.b + QStringLiteral(")."));
+    case ErrKind::FileUnusable:
+        return mss(5172, QStringLiteral("The header for file ") + sq(e.b) + QStringLiteral(" is not a valid database file header. (") +
+                             e.c + QStringLiteral(")"));
     case ErrKind::NotNullColumnAdd:
         return mss(4901, QStringLiteral("ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT definition specified. Column ") +
                              sq(e.a) + QStringLiteral(" cannot be added to non-empty table ") + sq(e.b) +

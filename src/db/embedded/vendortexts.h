@@ -42,6 +42,7 @@ enum class ErrKind {
     DatabaseNotFound,      // a: alias, b: file path
     LoginFailed,           // a: user
     CannotConnect,         // a: alias, b: detail
+    FileUnusable,          // a: alias, b: file path, c: what is wrong with the file
     NotNullColumnAdd,      // a: column, b: table
     NoMatchingKey,         // a: constraint, b: parent table
     ValidateDuplicate,     // a: constraint, b: table, c: "P" primary key
