@@ -61,4 +61,31 @@ echo "Exit status: $status (0 completed, 1 completed with failures, 2 interrupte
 if ls "$MAKER/uploads/"*-logs.bin > /dev/null 2>&1; then
   echo "Final report received by the local maker's site: $(ls "$MAKER/uploads/"*-logs.bin | tail -n 1)"
 fi
-exit $status
+
+# What the run must have left: the verdict, a log file and a logbook in Windows-1252 with CR LF,
+# the final report and the structure models at the maker's site.
+problems=()
+[ "$status" -eq 0 ] || problems+=("exit status $status instead of 0")
+LOG=$(ls -t "$INSTALLER"/Log/*_Log_*.txt 2>/dev/null | head -n 1 || true)
+BOOK=$(ls -t "$INSTALLER"/Log/ManualBordo_*.txt 2>/dev/null | head -n 1 || true)
+if [ -z "$LOG" ]; then
+  problems+=("no log file in $INSTALLER/Log")
+else
+  iconv -f WINDOWS-1252 -t UTF-8 "$LOG" | grep -q "Processo de Atualização Concluído!" || problems+=("the log file does not say \"Processo de Atualização Concluído!\" in Windows-1252")
+  [ "$(grep -c $'\r$' "$LOG")" -eq "$(wc -l < "$LOG")" ] || problems+=("the log file has lines not ended by CR LF")
+fi
+[ -n "$BOOK" ] || problems+=("no logbook in $INSTALLER/Log")
+ls "$MAKER/uploads/"*-logs.bin > /dev/null 2>&1 || problems+=("the maker's site received no final report")
+if [ ${#problems[@]} -gt 0 ]; then
+  printf 'windows demo: %s\n' "${problems[@]}" >&2
+  exit 1
+fi
+echo "windows demo: verdict, log file ($LOG), logbook ($BOOK) and final report checked"
+
+# The wizard's pages drawn by the Windows build (offscreen), kept beside the build.
+SHOTS="$WIN_BUILD/screenshots/demo"
+rm -rf "$SHOTS"
+mkdir -p "$SHOTS"
+QT_QPA_PLATFORM=offscreen "$WINE_RUN" tivra-installer.exe /noupdate /nosendlog "/screenshots:$(winpath "$SHOTS")" > /dev/null 2>&1 || true
+echo "windows demo: $(ls "$SHOTS" | wc -l) screenshots of the wizard in $SHOTS"
+exit 0
