@@ -96,7 +96,7 @@ case "$ACTION" in
     # The tests not yet brought to Windows are left out, by name (tests/windows-pending.txt).
     PENDING=$(python3 scripts/windows-summary.py --regex tests/windows-pending.txt)
     set +e
-    ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" --timeout 900 -E "$PENDING" \
+    ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" --timeout 600 -E "$PENDING" \
       --output-junit ctest-wine.xml > "$BUILD_DIR/ctest-wine.log" 2>&1
     status=$?
     set -e

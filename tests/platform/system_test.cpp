@@ -38,16 +38,24 @@ TEST(CommandLine, SwitchesAreWholeCaseSensitiveArgumentsAfterTheProgramName)
 
 TEST(InstallerDirectory, IsTheExecutableFolderWithATrailingSeparator)
 {
+#ifdef _WIN32
+    // Windows names the running executable itself (GetModuleFileName), whatever argv[0] says;
+    // the separator is "\\".
+    const QString expected = QDir::toNativeSeparators(QFileInfo(executablePath()).absolutePath() + u'/');
+    EXPECT_TRUE(expected.endsWith(u'\\'));
+    EXPECT_EQ(installerDirectory(), expected);
+    char program[] = "installer";
+    char *argv[] = {program, nullptr};
+    int argc = 1;
+    QCoreApplication app(argc, argv);
+    EXPECT_EQ(installerDirectory(), expected);
+#else
     const QString expected = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() + u'/';
     EXPECT_EQ(installerDirectory(), expected);
     char program[] = "installer";
     char *argv[] = {program, nullptr};
     int argc = 1;
     QCoreApplication app(argc, argv);
-#ifdef _WIN32
-    // Windows names the executable itself (not argv[0]); the separator is "\\".
-    EXPECT_EQ(installerDirectory(), QDir::toNativeSeparators(QFileInfo(executablePath()).absolutePath() + u'/'));
-#else
     EXPECT_EQ(installerDirectory(), QCoreApplication::applicationDirPath() + u'/');
 #endif
 }
