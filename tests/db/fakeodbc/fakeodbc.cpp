@@ -32,7 +32,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
-// ODBC 3.8 information types that MinGW-w64's headers lack (values of the ODBC specification).
+// ODBC 3.8 information types that MinGW-w64's headers lack, with the values every driver manager uses.
 #ifndef SQL_ASYNC_DBC_FUNCTIONS
 #define SQL_ASYNC_DBC_FUNCTIONS 10023
 #endif
